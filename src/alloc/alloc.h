@@ -1,0 +1,70 @@
+// Tracked allocation: every vector and matrix of the system is obtained,
+// resized and released here, by element kind and shape.
+//
+// A vector is one heap block; a matrix is a block of row pointers with every
+// row its own block, addressed mat[row][column] from 0. Blocks do not record
+// their sizes: callers pass the counts back to `morealloc` and `frei`.
+//
+// Two modes, fixed for the run after the first command:
+//  - fast mode (SPEED = 1): plain heap calls;
+//  - tracking mode (SPEED = 0): every real vector, every int vector, every row
+//    of a real matrix and the row-pointer array of every real matrix is entered
+//    with its element count in a registry, and every resize or release must
+//    name a registered block with its registered count; any mismatch is fatal.
+// char and string blocks are never registered.
+//
+// The pointer argument is the address of the caller's variable, which the
+// operation overwrites: with the new block, or with null after a release.
+#ifndef MORLA_ALLOC_H
+#define MORLA_ALLOC_H
+
+#include "general.h"
+
+// Allocation mode: 1 fast, 0 tracking.
+extern int SPEED;
+
+// Registries of tracking mode, in order of registration; each pair of arrays
+// has exactly as many slots as there are entries.
+extern void **ptr_list;       // real vectors and rows of real matrices
+extern int *ptr_size;         // their lengths in reals
+extern int size_list;         // number of entries
+extern void **ptr_int_list;   // int vectors
+extern int *ptr_int_size;
+extern int size_int_list;
+extern void **dptr_list;      // row-pointer arrays of real matrices
+extern int *dptr_size;        // their row counts
+extern int size_dlist;
+
+void alloc(int m, int n, real ***mat);
+void alloc(int m, int n, char ***mat);
+void alloc(int m, int n, string ***mat);
+void alloc(int n, int **vec);
+void alloc(int n, real **vec);
+void alloc(int n, char **vec);
+void alloc(int n, string **vec);
+
+void frei(int n, int **vec);
+void frei(int n, real **vec);
+void frei(int n, char **vec);
+void frei(int n, string **vec);
+void frei(int m, int n, real ***mat);
+void frei(int m, int n, char ***mat);
+void frei(int m, int n, string ***mat);
+
+// Resize, keeping the first min(old, new) elements (rows and columns for a
+// matrix); added elements are not cleared.
+void morealloc(int oldn, real **vec, int newn);
+void morealloc(int oldn, int **vec, int newn);
+void morealloc(int oldn, string **vec, int newn);
+void morealloc(int oldm, int oldn, real ***mat, int newm, int newn);
+void morealloc(int oldm, int oldn, string ***mat, int newm, int newn);
+
+// Registry internals, exposed for the tests.
+// seek: 0 not registered, 1 registered with count n, 2 with another count.
+int seek_list(int n, void *address);
+int seek_int_list(int n, void *address);
+int seek_dlist(int n, void *address);
+// Lists the row-pointer registry on standard output.
+void print_dlist(const char *comment);
+
+#endif

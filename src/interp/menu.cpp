@@ -1,0 +1,137 @@
+// The command loop and its dispatch table.
+#include "interp/menu.h"
+
+#include <cstring>
+
+#include "alloc/alloc.h"
+#include "interp/options.h"
+#include "interp/tokenize.h"
+#include "numeric/nrerror.h"
+
+FILE *ifp = NULL;
+boolean interactive = FALSE;
+boolean _FIRSTCOMMAND_ = TRUE;
+
+namespace {
+
+// What a handler gets: the model array (by address), the response set and
+// the tokens of the line.
+typedef void (*Handler)(KrigModel **kr, KrigArray *ka, char **token, int n_token);
+
+// Result of a dispatch: the loop goes on, or it ends.
+enum Dispatch { CONTINUE, QUIT };
+
+void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
+{
+    equal_init(*kr, token, n_token);
+}
+
+void run_system_command(KrigModel **kr, KrigArray *, char **token, int n_token)
+{
+    init_SystemCommandFunction(*kr, token, n_token);
+}
+
+void run_check_allocation(KrigModel **, KrigArray *, char **, int)
+{
+    if (!_FIRSTCOMMAND_)
+        fprintf(ofp, "Sorry, check_allocation must be the first input command \n");
+}
+
+struct Command {
+    const char *name;
+    Handler handler; // NULL: leave the loop
+};
+
+const Command commands[] = {
+    {"RandomError", run_equal_init},
+    {"SystemCommandObjectiveFunction", run_system_command},
+    {"Tries", run_equal_init},
+    {"ObjectiveFunction", run_equal_init},
+    {"RandomSeed", run_equal_init},
+    {"MinimumSample", run_equal_init},
+    {"GridSize", run_equal_init},
+    {"StoppingCriterion", run_equal_init},
+    {"MleFrequency", run_equal_init},
+    {"MlePercentage", run_equal_init},
+    {"MleMaxObs", run_equal_init},
+    {"GlobalExpectedImprovement", run_equal_init},
+    {"StoppingAbsoluteTolerance", run_equal_init},
+    {"StoppingQuantile", run_equal_init},
+    {"MinimizationTarget", run_equal_init},
+    {"CriterionOptimStart", run_equal_init},
+    {"CriterionOptimTries", run_equal_init},
+    {"CriterionOptimMethod", run_equal_init},
+    {"StoppingRelativeTolerance", run_equal_init},
+    {"check_allocation", run_check_allocation},
+    {"Quit", NULL},
+    {"End", NULL},
+    {"quit", NULL},
+    {"end", NULL},
+    {"q", NULL},
+};
+
+Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    for (const Command &c : commands) {
+        if (strcmp(token[0], c.name) != 0)
+            continue;
+        if (c.handler == NULL)
+            return QUIT;
+        c.handler(kr, ka, token, n_token);
+        return CONTINUE;
+    }
+    fprintf(ofp, "\nCannot parse this line. \n");
+    return CONTINUE;
+}
+
+// Reads one line (or one 129-byte piece of a longer one). Interactive lines
+// lose their newline. FALSE at end of input or on a read error.
+boolean read_line(char *line)
+{
+    FILE *in = interactive ? stdin : ifp;
+    if (fgets(line, MENU_LINE_LEN, in) == NULL)
+        return FALSE;
+    if (interactive) {
+        size_t len = strlen(line);
+        if (len > 0 && line[len - 1] == '\n')
+            line[len - 1] = '\0';
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void menu(KrigModel **kr, KrigArray *ka)
+{
+    char **token = NULL;
+    int *n_token = NULL;
+    alloc(MENU_TOKENS, MENU_TOKEN_LEN, &token);
+    alloc(1, &n_token);
+
+    char line[MENU_LINE_LEN];
+    for (;;) {
+        fprintf(ofp, "morla> ");
+        if (!read_line(line))
+            break;
+
+        n_token[0] = MENU_TOKENS;
+        if (tokenize(line, n_token, MENU_TOKEN_LEN, token) != 0)
+            n_token[0] = 0;
+
+        if (!interactive && strcmp(line, "         ") > 0)
+            fprintf(ofp, "%s", line);
+
+        if (n_token[0] <= 0)
+            continue;
+        if (dispatch(kr, ka, token, n_token[0]) == QUIT)
+            break;
+        if (_FIRSTCOMMAND_) {
+            if (strcmp(token[0], "check_allocation") != 0)
+                SPEED = 1;
+            _FIRSTCOMMAND_ = FALSE;
+        }
+    }
+
+    frei(MENU_TOKENS, MENU_TOKEN_LEN, &token);
+    frei(1, &n_token);
+}

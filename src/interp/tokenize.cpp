@@ -1,0 +1,65 @@
+// Line tokenizer for command lines and matrix-file lines.
+#include "interp/tokenize.h"
+
+#include <cstdio>
+
+#include "numeric/nrerror.h"
+
+namespace {
+
+boolean is_blank(char c) { return c == ' ' || c == '\t'; }
+boolean is_separator(char c) { return c == '<' || c == '>' || c == '='; }
+boolean is_end_of_line(char c) { return c == '\n' || c == '#' || c == '\0'; }
+
+const char *skip_blanks(const char *p)
+{
+    while (is_blank(*p))
+        p++;
+    return p;
+}
+
+int too_many_tokens()
+{
+    fprintf(ofp, "More Tokens in line than code can handle\n");
+    return 2;
+}
+
+} // namespace
+
+int tokenize(const char *line, int *count, int slot_len, char **slots)
+{
+    int max_tokens = *count;
+    int t = 0;
+    const char *p = skip_blanks(line);
+    for (;;) {
+        if (is_end_of_line(*p)) {
+            *count = t;
+            return 0;
+        }
+        if (is_separator(*p)) {
+            fprintf(ofp, "Unexpected input: \n\t(1)Input Line should not start with seperator or\n"
+                         "\t(2) Two seperators should not appear in sequence.\n");
+            return 1;
+        }
+        char *slot = slots[t];
+        int k = 0;
+        while (!is_blank(*p) && !is_separator(*p) && !is_end_of_line(*p)) {
+            slot[k++] = *p++;
+            if (k >= slot_len - 1)
+                nrerror("tokenize: attempt to write over max length of a token");
+        }
+        slot[k] = '\0';
+        t++;
+        if (t >= max_tokens)
+            return too_many_tokens();
+        p = skip_blanks(p);
+        if (is_separator(*p)) {
+            slots[t][0] = *p++;
+            slots[t][1] = '\0';
+            t++;
+            if (t >= max_tokens)
+                return too_many_tokens();
+            p = skip_blanks(p);
+        }
+    }
+}

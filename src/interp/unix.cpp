@@ -1,0 +1,68 @@
+// CPU timing and shell commands.
+#include "interp/unix.h"
+
+#include <sys/times.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "numeric/nrerror.h"
+
+namespace {
+
+real program_start = 0.0;
+real step_start = 0.0;
+
+real process_seconds()
+{
+    struct tms t;
+    if (times(&t) == (clock_t)-1)
+        nrerror("cputime: times function gives error \n ");
+    return (real)(t.tms_utime + t.tms_stime) / (real)sysconf(_SC_CLK_TCK);
+}
+
+} // namespace
+
+void cputime(int mode, const char *label)
+{
+    real now = process_seconds();
+    switch (mode) {
+    case 1:
+        program_start = now;
+        break;
+    case 2:
+        fprintf(ofp, "%s Seconds: %.1f  \n ", label, now - program_start);
+        break;
+    case 11:
+        step_start = now;
+        break;
+    case 12:
+        fprintf(ofp, "%s Seconds: %.1f\n", label, now - step_start);
+        break;
+    default:
+        nrerror("cputime : unknown argument");
+    }
+}
+
+void exec_system(const char *command)
+{
+    fflush(ofp);
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid < 0)
+        return;
+    if (pid == 0) {
+        char text[150];
+        snprintf(text, sizeof text, "`%s`", command);
+        execlp("sh", "sh", "-c", text, (char *)NULL);
+        nrerror("exec_system: Likely reasons: \n\t (1) Minimization function does not exist (in specified "
+                "directory) \n\t (2) 2 morla processes running simultaneously accessing morla.temp");
+    }
+    while (waitpid(pid, NULL, 0) < 0 && errno == EINTR)
+        ;
+}

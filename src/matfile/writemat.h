@@ -1,0 +1,36 @@
+// Matrix file writer and screen printers: every matrix handed to the user
+// leaves through here, to a file in the matrix format or to the report.
+#ifndef MORLA_WRITEMAT_H
+#define MORLA_WRITEMAT_H
+
+#include "general.h"
+#include "model/krig.h"
+
+// Writes a real matrix file (mode "a" appends, anything else replaces).
+// With varnames the columns are split into blocks of at most 74 characters;
+// without, one block headed by the text varnames2. NA values are "NA".
+void outputmatr(int n, int m, real **matrix, const char *matname, const string *varnames,
+                const char *varnames2, const char *comment, const char *mode);
+// Writes a text matrix file.
+void outputmats(int n, int m, string **matrix, const char *matname, const string *varnames,
+                const char *varnames2, const char *comment, const char *mode);
+// Writes a one-column file of a vector.
+void outputvecr(int n, const real *vector, const char *vecname, const char *varnames, const char *comment,
+                const char *mode);
+// Writes the input ranges of a model as an XDescription file.
+void output_range(const KrigModel *kr, const char *name, const char *comment);
+
+// To the report when filename is "screen" or "s" (at most 21 rows), else to
+// the file in replace mode with the labels as column names.
+void outputmatr_cover(int n_row, int n_col, real **matrix, const char *filename, const string *label,
+                      const char *comment);
+void outputmats_cover(int n_row, int n_col, string **matrix, const char *filename, const string *label,
+                      const char *comment);
+
+// Screen printers on the report stream, six items per line.
+void printvecs(int n, const string *vector, const char *text);
+void printvecr(int n, const real *vector, const char *text);
+void printmatr(int n, int m, real **matrix, const char *text);
+void printmats(int n, int m, string **matrix, const char *text);
+
+#endif

@@ -1,0 +1,242 @@
+// Vector and matrix utilities.
+#include "numeric/matrix.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "numeric/nrerror.h"
+
+void init_real_vec(real x, int n, real *vec)
+{
+    if (n == 0)
+        nrerror("init_real_vec: Vector has n==0");
+    for (int i = 0; i < n; i++)
+        vec[i] = x;
+}
+
+void init_diag_mat(real x, int n, real **mat)
+{
+    if (n == 0)
+        nrerror("init_diag_mat: Matrix has n==0");
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++)
+            mat[i][j] = (i == j) ? x : 0.0;
+}
+
+boolean identical_vec(int n, const real *vec1, const real *vec2)
+{
+    for (int i = 0; i < n; i++)
+        if (vec1[i] != vec2[i])
+            return FALSE;
+    return TRUE;
+}
+
+void copy_real_matrix(int n, int m, real **mat, real **mat_copy)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            mat_copy[i][j] = mat[i][j];
+}
+
+void copy_matrix(int n, int m, real **mat, int offset, real **mat_copy, int cp_offset)
+{
+    if (offset < 0 || cp_offset < 0)
+        nrerror("copy_matrix with offsets: one of the  offset <0 ");
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            mat_copy[i][j + cp_offset] = mat[i][j + offset];
+}
+
+// Writes x with "%f" into a 30-byte cell. A number whose six-decimal text
+// does not fit is written in exponent form instead, which still reads back
+// as the same number to about 16 digits, rather than being cut off.
+static void real_to_cell(real x, char *cell)
+{
+    int len = snprintf(cell, STRING_LEN, "%f", x);
+    if (len >= STRING_LEN)
+        snprintf(cell, STRING_LEN, "%.15e", x);
+}
+
+void copy_matrix(int n, int m, real **mat, int offset, string **mat_copy, int cp_offset)
+{
+    if (offset < 0 || cp_offset < 0)
+        nrerror("copy_matrix real to string with offsets: one of the  offset <0 ");
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            real_to_cell(mat[i][j + offset], mat_copy[i][j + cp_offset]);
+}
+
+void copy_real_vector(int p, const real *vec1, real *vec2)
+{
+    for (int i = 0; i < p; i++)
+        vec2[i] = vec1[i];
+}
+
+void copy_real_vector_minus_one(int p, const real *orig, int omit, real *copy)
+{
+    if (omit >= p || omit < 0)
+        nrerror("copy_real_vector_minus_one:(omit index>vector length)or <0");
+    int k = 0;
+    for (int i = 0; i < p; i++)
+        if (i != omit)
+            copy[k++] = orig[i];
+}
+
+void copy_real_matrix_minus_1row(int n, int p, real **orig, int omit, real **copy)
+{
+    if (omit >= n || omit < 0)
+        nrerror("copy_real_matrix_minus_1row:(omit index>vector length)or <0");
+    int k = 0;
+    for (int i = 0; i < n; i++) {
+        if (i == omit)
+            continue;
+        for (int j = 0; j < p; j++)
+            copy[k][j] = orig[i][j];
+        k++;
+    }
+}
+
+void copy_string(int n, const string *orig, string *copy)
+{
+    for (int i = 0; i < n; i++)
+        strcpy(copy[i], orig[i]);
+}
+
+template <typename Texts> static int concat_texts(int n, Texts vec, int maxline, char *line)
+{
+    line[0] = '\0';
+    size_t len = 0;
+    for (int i = 0; i < n; i++) {
+        size_t add = strlen(vec[i]);
+        if ((long)(len + add + 5) > (long)maxline - 1)
+            return 1;
+        memcpy(line + len, vec[i], add);
+        memcpy(line + len + add, "   ", 4);
+        len += add + 3;
+    }
+    return 0;
+}
+
+int concat_string(int n, const string *vec, int maxline, char *line)
+{
+    return concat_texts(n, vec, maxline, line);
+}
+
+int concat_string(int n, char **vec, int maxline, char *line)
+{
+    return concat_texts(n, vec, maxline, line);
+}
+
+void VecAddVecNewReal(real s, const real *a, int n, const real *b, real *c)
+{
+    for (int i = 0; i < n; i++)
+        c[i] = a[i] + s * b[i];
+}
+
+void VecEwMultVecReal(const real *a, int n, real *b)
+{
+    for (int i = 0; i < n; i++)
+        b[i] = b[i] * a[i];
+}
+
+void VecEwMultVecNewReal(const real *a, int n, const real *b, real *c)
+{
+    for (int i = 0; i < n; i++)
+        c[i] = a[i] * b[i];
+}
+
+real ProdVecReal(int n, const real *vec)
+{
+    real prod = 1.0;
+    for (int i = 0; i < n; i++)
+        prod *= vec[i];
+    return prod;
+}
+
+void TransRealMat(int n, int m, real **mat, real **tmat)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            tmat[j][i] = mat[i][j];
+}
+
+void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
+{
+    for (int i = 0; i < q; i++)
+        for (int j = 0; j < s; j++) {
+            M[i][j] = 0.0;
+            for (int k = 0; k < r; k++)
+                M[i][j] += M1[i][k] * M2[k][j];
+        }
+}
+
+void VecMultMatReal(const real *vec, int n, real **mat, int m, real *vec2)
+{
+    for (int i = 0; i < m; i++) {
+        real sum = 0.0;
+        for (int j = 0; j < n; j++)
+            sum += vec[j] * mat[j][i];
+        vec2[i] = sum;
+    }
+}
+
+void MatMultVecReal(int m, real **mat, int n, const real *vec, real *vec2)
+{
+    for (int i = 0; i < m; i++) {
+        real sum = 0.0;
+        for (int j = 0; j < n; j++)
+            sum += vec[j] * mat[i][j];
+        vec2[i] = sum;
+    }
+}
+
+void MatMultDiagMatReal(int n, real **mat, int m, const real *vec, real **mat2)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            mat2[i][j] = mat[i][j] * vec[j];
+}
+
+real VecMultVecReal(const real *vec1, int n, const real *vec2)
+{
+    real sum = 0.0;
+    for (int i = 0; i < n; i++)
+        sum += vec1[i] * vec2[i];
+    return sum;
+}
+
+int matchvecs(const char *word, int length, const string *vec, int *index)
+{
+    for (int i = 0; i < length; i++)
+        if (strcmp(word, vec[i]) == 0) {
+            *index = i + 1;
+            return 0;
+        }
+    *index = -1;
+    return 1;
+}
+
+real Real_Minimum(int n, const real *vec)
+{
+    int index;
+    return RealMinimumIndex(n, vec, &index);
+}
+
+real RealMinimumIndex(int n, const real *vec, int *index)
+{
+    if (n == 0)
+        nrerror("Real_Minimum: Minimum of empty set of numbers");
+    real min = vec[0];
+    *index = 1;
+    for (int i = 0; i < n; i++)
+        if (vec[i] < min) {
+            min = vec[i];
+            *index = i + 1;
+        }
+    return min;
+}
+
+real maximum_two(real a, real b)
+{
+    return a > b ? a : b;
+}
