@@ -170,13 +170,18 @@ void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
         }
 }
 
+// Rows of mat in increasing order, columns within a row in increasing order:
+// every vec2[i] still adds its terms in increasing j, and the matrix is read
+// row by row as it is stored.
 void VecMultMatReal(const real *vec, int n, real **mat, int m, real *vec2)
 {
-    for (int i = 0; i < m; i++) {
-        real sum = 0.0;
-        for (int j = 0; j < n; j++)
-            sum += vec[j] * mat[j][i];
-        vec2[i] = sum;
+    for (int i = 0; i < m; i++)
+        vec2[i] = 0.0;
+    for (int j = 0; j < n; j++) {
+        const real v = vec[j];
+        const real *row = mat[j];
+        for (int i = 0; i < m; i++)
+            vec2[i] += v * row[i];
     }
 }
 
