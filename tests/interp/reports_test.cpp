@@ -89,70 +89,14 @@ TEST_F(Report, DatabaseShowsTheSizesOfLoadedData)
     kr.r[0] = 1;
 }
 
-TEST_F(Report, DatabaseShowsOptionsAwayFromTheirDefaults)
-{
-    RandomError = TRUE;
-    MleTries = 12;
-    MinimizationMleFrequency = 4;
-    MinimizationMlePerc = 0.25f;
-    MinTarget = -3.5f;
-    init_MinTarget = TRUE;
-    MaxObsForMle = 12345;
-    GlobalEiParam = 0;
-    StopTolAbs = 0.02f;
-    strcpy(CriterionOptimStart, "random");
-    strcpy(CriterionOptimMethod, "powell");
-    CriterionOptimTries = 7;
-    strcpy(FuncName, "objective");
-    init_FuncName = TRUE;
-    EXPECT_EQ(report(), kDashes + "\nDatabase :\n"
-                                  "RandomError:                           TRUE\n"
-                                  "Tries:                                   12\n"
-                                  "StoppingCriterion:                tolerance\n"
-                                  "MleFrequency:                          4\n"
-                                  "MlePercentage:                       2.5e-01\n"
-                                  "MinimizationTarget:                    -3.5e+00\n"
-                                  "MleMaxObs:\t\t \t       12345\n"
-                                  "GlobalExpectedImprovement:                0\n"
-                                  "StoppingAbsoluteTolerance:          2.0e-02\n"
-                                  "StoppingRelativeTolerance:          1.0e-03\n"
-                                  "CriterionOptimStart:                  random\n"
-                                  "CriterionOptimMethod:                powell\n"
-                                  "CriterionOptimTries:                      7\n"
-                                  "ObjectiveFunction:            objective\n" +
-                            kDashes + "\n");
-}
-
-TEST_F(Report, DatabaseQuantileCriterionAndSystemCommand)
-{
-    strcpy(StopCrit, "quantile");
-    GridSize = 5;
-    strcpy(FuncName, "sh run.sh   ");
-    init_FuncName = SystemCommandFunction = TRUE;
-    CriterionOptimTries = 42; // twice the observations: the stored default
-    EXPECT_EQ(report(), kDashes + "\nDatabase :\n"
-                                  "RandomError:                          FALSE\n"
-                                  "Tries:                                    3\n"
-                                  "StoppingCriterion:                 quantile\n"
-                                  "MleMaxObs:\t\t \t        200\n"
-                                  "GridSize:                                 5\n"
-                                  "StoppingQuantile:                   1.0e-02\n"
-                                  "SystemCommandObjectiveFunction:\n\t   sh run.sh   \n" +
-                            kDashes + "\n");
-}
-
-TEST_F(Report, InfoListAndSurplusTokens)
+// The full command list and the option lines away from their defaults are
+// compared byte for byte by the end-to-end cases info_list and database_*.
+TEST_F(Report, InfoWithSurplusTokensShowsOnlyTheMessage)
 {
     info(1);
     std::string list = capture.take();
     EXPECT_EQ(list.rfind("List of valid commands: \n\nIN/OUTPUT:\n", 0), 0u);
-    EXPECT_NE(list.find("\nOPTIONS:\nGridSize \t\t\t= {number} #default is 10\n"), std::string::npos);
-    EXPECT_NE(list.find("Tries\t \t\t\t= {number} #default is 3\n"), std::string::npos);
-    const std::string tail = "#{comment}\nInfo\nDatabase\nQuit\n";
-    EXPECT_EQ(list.substr(list.size() - tail.size()), tail);
-    // 38 texts, four of which (the headings) start with an extra newline.
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 38 + 4);
-
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 38 + 4); // 38 texts, 4 headings after a blank line
     info(2);
     EXPECT_EQ(capture.take(), "Unexpected input. No tokens should follow 'info' (other than comments)\n");
 }
