@@ -5,6 +5,7 @@
 
 #include "alloc/alloc.h"
 #include "interp/options.h"
+#include "interp/reports.h"
 #include "interp/tokenize.h"
 #include "numeric/nrerror.h"
 
@@ -29,6 +30,19 @@ void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
 void run_system_command(KrigModel **kr, KrigArray *, char **token, int n_token)
 {
     init_SystemCommandFunction(*kr, token, n_token);
+}
+
+void run_database(KrigModel **kr, KrigArray *ka, char **, int n_token)
+{
+    if (n_token == 1)
+        database(*kr, ka);
+    else
+        fprintf(ofp, "Unexpected input. No tokens should follow 'database' (other than comments)\n");
+}
+
+void run_info(KrigModel **, KrigArray *, char **, int n_token)
+{
+    info(n_token);
 }
 
 void run_check_allocation(KrigModel **, KrigArray *, char **, int)
@@ -62,6 +76,14 @@ const Command commands[] = {
     {"CriterionOptimTries", run_equal_init},
     {"CriterionOptimMethod", run_equal_init},
     {"StoppingRelativeTolerance", run_equal_init},
+    {"database", run_database},
+    {"Database", run_database},
+    {"Info", run_info},
+    {"i", run_info},
+    {"info", run_info},
+    {"help", run_info},
+    {"Help", run_info},
+    {"h", run_info},
     {"check_allocation", run_check_allocation},
     {"Quit", NULL},
     {"End", NULL},
