@@ -8,6 +8,7 @@
 #include "matfile/readmat.h"
 #include "model/krigmodel.h"
 #include "model/labels.h"
+#include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 
 int PtsOutOfRange = 0;

@@ -7,6 +7,7 @@
 
 #include "alloc/alloc.h"
 #include "interp/options.h"
+#include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 
 namespace {
@@ -18,23 +19,13 @@ int table_rows(const KrigArray *ka)
     return (ka != NULL && ka->init) ? ka->p + ka->c : 1;
 }
 
-// Writes x with "%f" into a cell. A number whose six-decimal text does not
-// fit is written in exponent form, which reads back as the same number to
-// about 16 digits, rather than being cut off.
-void real_cell(real x, char *cell)
-{
-    int len = snprintf(cell, STRING_LEN, "%f", x);
-    if (len >= STRING_LEN)
-        snprintf(cell, STRING_LEN, "%.15e", x);
-}
-
 // "%f" of x, or "NA" when x is the missing-value marker `na`.
 void real_or_na_cell(real x, real na, char *cell)
 {
     if (x == na)
         snprintf(cell, STRING_LEN, "NA");
     else
-        real_cell(x, cell);
+        real_to_cell(x, cell);
 }
 
 // Writes prefix and name into a cell. When the two do not fit, the name is
@@ -113,8 +104,8 @@ void construct_cormat(const KrigModel *kr, const KrigArray *ka, string **cormat,
     for (int i = 0; i < d; i++) {
         text_cell(kr[0].xlabel[i], cormat[i][0]);
         for (int j = 0; j < m; j++) {
-            real_cell(kr[j].theta[i], cormat[i][2 * j + 1]);
-            real_cell(kr[j].alpha[i], cormat[i][2 * j + 2]);
+            real_to_cell(kr[j].theta[i], cormat[i][2 * j + 1]);
+            real_to_cell(kr[j].alpha[i], cormat[i][2 * j + 2]);
         }
     }
 }
@@ -137,7 +128,7 @@ int construct_beta(const KrigArray *ka, const KrigModel *kr, string ***table, st
         text_cell(kr[j].ylabel, (*table)[j][0]);
         text_cell("1", (*table)[j][1]);
         if (kr[j].init.beta)
-            real_cell(kr[j].beta[0], (*table)[j][2]);
+            real_to_cell(kr[j].beta[0], (*table)[j][2]);
         else
             text_cell("NA", (*table)[j][2]);
     }
@@ -205,13 +196,13 @@ int construct_ydescrip(const KrigArray *ka, const KrigModel *kr, string ***table
                 if (kj->var[0] == NA_VALUE)
                     text_cell("NA", out);
                 else
-                    real_cell(kj->stochratio[0] * kj->var[0], out);
+                    real_to_cell(kj->stochratio[0] * kj->var[0], out);
                 break;
             case ERROR_VAR:
                 if (kj->var[0] == NA_VALUE)
                     text_cell("NA", out);
                 else
-                    real_cell((1.0 - kj->stochratio[0]) * kj->var[0], out);
+                    real_to_cell((1.0 - kj->stochratio[0]) * kj->var[0], out);
                 break;
             case NUMBER_OBS:
                 snprintf(out, STRING_LEN, "%d", kj->n[0]);

@@ -47,10 +47,7 @@ void copy_matrix(int n, int m, real **mat, int offset, real **mat_copy, int cp_o
             mat_copy[i][j + cp_offset] = mat[i][j + offset];
 }
 
-// Writes x with "%f" into a 30-byte cell. A number whose six-decimal text
-// does not fit is written in exponent form instead, which still reads back
-// as the same number to about 16 digits, rather than being cut off.
-static void real_to_cell(real x, char *cell)
+void real_to_cell(real x, char *cell)
 {
     int len = snprintf(cell, STRING_LEN, "%f", x);
     if (len >= STRING_LEN)
