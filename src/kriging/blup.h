@@ -1,0 +1,32 @@
+// Best linear unbiased prediction of a response model, with its standard
+// error, from an eigen-decomposition of the augmented correlation matrix;
+// and the guard on negative mean squared errors.
+#ifndef MORLA_BLUP_H
+#define MORLA_BLUP_H
+
+#include "model/krig.h"
+
+// Predicts at the npred rows of xpred (npred x d) from the model's own design
+// and responses, through its current decomposition (U, eigvalinv; the caller
+// has run kr_cover_augmR since the last change). ypred (npred x 2) receives
+// the prediction in column 0 and the standard error in column 1. cvindex must
+// be -1 (no observation left out).
+void krigblup(KrigModel *kr, int npred, real **xpred, real **ypred, int cvindex);
+
+// The predictor on any design (X, n x d, responses y) with the decomposition
+// U, eigvalinv of its augmented matrix (order n + r) and the correlation
+// parameters and variance of `kr`. With a = (1, r(x)), b = (0, y) and
+// A+ = U diag(eigvalinv) U':
+//   prediction = a' A+ b,  mse = var (1 - a' A+ a),  standard error = sqrt(mse),
+// negative mse values going through variance_check. r must be 1; otherwise
+// `r_error` is the fatal message (checked at every point).
+void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
+                    int npred, real **xpred, real **ypred, const char *r_error);
+
+// The mean squared error to use for prediction `counter` (from 0) when the
+// computed value `mse` is negative: below -0.1 the program ends through the
+// emergency dump of the model; down to -1e-7 it becomes 0 with a warning;
+// above, 0 silently.
+real variance_check(KrigModel *kr, real mse, int counter);
+
+#endif
