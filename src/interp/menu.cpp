@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
+#include "interp/inout.h"
 #include "interp/options.h"
 #include "interp/reports.h"
 #include "interp/tokenize.h"
+#include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
 FILE *ifp = NULL;
@@ -21,6 +23,11 @@ typedef void (*Handler)(KrigModel **kr, KrigArray *ka, char **token, int n_token
 
 // Result of a dispatch: the loop goes on, or it ends.
 enum Dispatch { CONTINUE, QUIT };
+
+void run_predict(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_predict(*kr, ka, token, n_token);
+}
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
 {
@@ -57,6 +64,24 @@ struct Command {
 };
 
 const Command commands[] = {
+    {"Predict", run_predict},
+    {"p", run_predict},
+    {"X", inout},
+    {"y", inout},
+    {"Y", inout},
+    {"beta", inout},
+    {"RegressionModel", inout},
+    {"F", inout},
+    {"R", inout},
+    {"range", inout},
+    {"XDescription", inout},
+    {"xdescription", inout},
+    {"corpar", inout},
+    {"StochasticProcessModel", inout},
+    {"summary", inout},
+    {"Summary", inout},
+    {"ydescrip", inout},
+    {"YDescription", inout},
     {"RandomError", run_equal_init},
     {"SystemCommandObjectiveFunction", run_system_command},
     {"Tries", run_equal_init},

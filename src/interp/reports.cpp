@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "interp/options.h"
+#include "kriging/correlation.h"
 #include "numeric/nrerror.h"
 
 namespace {
@@ -181,4 +182,18 @@ boolean initialized(const KrigArray *ka)
         return TRUE;
     fprintf(ofp, "Sorry, there are no response variables.\n");
     return FALSE;
+}
+
+void ensure_init(KrigModel *kr, const char *name)
+{
+    if (initialized(&kr->init, name, NULL, NULL, NULL, NULL, FALSE))
+        return;
+    if (strcmp(name, "R") == 0)
+        kr_calcR(kr);
+    else if (strcmp(name, "F") == 0)
+        kr_calcF(kr);
+    else if (strcmp(name, "U") == 0)
+        kr_cover_augmR(kr);
+    else
+        nrerror("ensure_init: This option is not recognized");
 }

@@ -37,4 +37,8 @@ boolean initialized(const InitStruct *init, const char *n1, const char *n2, cons
 // writes "Sorry, there are no response variables.\n" and returns FALSE.
 boolean initialized(const KrigArray *ka);
 
+// Makes the derived object "R", "F" or "U" of the model valid, computing it
+// when its flag is not set; any other name is fatal.
+void ensure_init(KrigModel *kr, const char *name);
+
 #endif

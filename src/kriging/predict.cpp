@@ -1,0 +1,176 @@
+// Prediction at new points and the Predict command.
+#include "kriging/predict.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "alloc/alloc.h"
+#include "interp/reports.h"
+#include "kriging/blup.h"
+#include "kriging/correlation.h"
+#include "matfile/readmat.h"
+#include "matfile/writemat.h"
+#include "model/labels.h"
+#include "numeric/nrerror.h"
+
+namespace {
+
+// The prepared foreign design.
+boolean mse_anyX_flag = FALSE;
+real **aR = NULL;       // an x an correlation matrix
+real **aF = NULL;       // an x r regression matrix
+real **aU = NULL;       // eigenvectors of the augmented matrix (columns)
+real *a_eigv = NULL;    // its eigenvalues
+real *a_eigvinv = NULL; // their guarded reciprocals
+
+const char *const default_input = "xpred.mat";
+const char *const default_output = "ypred.mat";
+
+} // namespace
+
+void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
+{
+    if (mse_anyX_flag)
+        nrerror("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
+    mse_anyX_flag = TRUE;
+    alloc(an + r, an + r, &aU);
+    alloc(an, an, &aR);
+    alloc(an, r, &aF);
+    alloc(an + r, &a_eigv);
+    alloc(an + r, &a_eigvinv);
+    calcF(an, r, aF);
+    calcR(anyX, kr->alpha, kr->theta, kr->stochratio[0], an, ad, aR);
+    calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
+}
+
+void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
+                    real **ypred)
+{
+    if (!mse_anyX_flag)
+        nrerror("krigmse_anyX: Code Bug: function call without its initialization");
+    if (ad != kr->d[0])
+        nrerror("mse_anyX : Code Bug : ad!= *kr->d");
+    blup_on_design(kr, anyX, anyY, an, ad, kr->r[0], aU, a_eigvinv, npred, xpred, ypred,
+                   "krigblup_anyXY(): regression model not dealt with, r>1");
+}
+
+void free_krigblup_anyXY(int an, int r)
+{
+    if (!mse_anyX_flag)
+        nrerror("free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+    frei(an + r, an + r, &aU);
+    frei(an, an, &aR);
+    frei(an, r, &aF);
+    frei(an + r, &a_eigv);
+    frei(an + r, &a_eigvinv);
+    mse_anyX_flag = FALSE;
+}
+
+int token_predict(char **token, int n_token, char *infile, char *outfile)
+{
+    const int len = 150;
+    if (n_token == 1) {
+        snprintf(infile, len, "%s", default_input);
+        snprintf(outfile, len, "%s", default_output);
+        nrinfo("Default input filename is used: xpred.mat");
+        nrinfo("Default output filename is used: ypred.mat");
+    } else if (n_token == 3 && strcmp(token[1], ">") == 0) {
+        snprintf(infile, len, "%s", default_input);
+        snprintf(outfile, len, "%s", token[2]);
+        nrinfo("Default input filename is used: xpred.mat");
+    } else if (n_token == 3 && strcmp(token[1], "<") == 0) {
+        snprintf(infile, len, "%s", token[2]);
+        snprintf(outfile, len, "%s", default_output);
+        nrinfo("Default output filename is used: ypred.mat");
+    } else if (n_token == 5 && strcmp(token[1], ">") == 0 && strcmp(token[3], "<") == 0) {
+        snprintf(infile, len, "%s", token[4]);
+        snprintf(outfile, len, "%s", token[2]);
+    } else if (n_token == 5 && strcmp(token[1], "<") == 0 && strcmp(token[3], ">") == 0) {
+        snprintf(infile, len, "%s", token[2]);
+        snprintf(outfile, len, "%s", token[4]);
+    } else {
+        return 1;
+    }
+    if (strcmp(infile, "screen") == 0 || strcmp(infile, "s") == 0) {
+        fprintf(ofp, "Sorry, cannot input from the screen\n");
+        return 1;
+    }
+    return 0;
+}
+
+void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char *outputfile)
+{
+    real **xpred = NULL;
+    string *xnames = NULL;
+    int npred = 0, ncol = 0;
+    if (read_matrix(0, 0, &xpred, &npred, &ncol, inputfile, &xnames) != 0) {
+        if (xpred != NULL)
+            frei(npred, ncol, &xpred);
+        if (xnames != NULL)
+            frei(ncol, &xnames);
+        return;
+    }
+    if (ncol != kr->d[0]) {
+        fprintf(ofp, "ERROR: Number of columns in matrix does not match the number of variables\n");
+        frei(npred, ncol, &xpred);
+        frei(ncol, &xnames);
+        return;
+    }
+
+    int pc = ka->p + ka->c;
+    real **out = NULL, **work = NULL;
+    string *labels = NULL;
+    alloc(npred, 2 * pc, &out);
+    alloc(npred, 2, &work);
+    alloc(2 * pc, &labels);
+    snprintf(labels[0], sizeof(string), "Pred");
+    snprintf(labels[1], sizeof(string), "SE");
+    label_suffix(kr, pc, 2, labels);
+
+    for (int i = 0; i < pc; i++) {
+        KrigModel *model = &kr[i];
+        fprintf(ofp, "Predicting %s ... \n", model->ylabel);
+        boolean ready = initialized(&model->init, "X", "y", "alpha", "theta", "beta", TRUE) &&
+                        initialized(&model->init, "var", NULL, NULL, NULL, NULL, TRUE);
+        for (int k = 0; k < npred; k++) {
+            // Columns of a model that cannot predict hold the missing value.
+            out[k][2 * i] = NA_VALUE;
+            out[k][2 * i + 1] = NA_VALUE;
+        }
+        if (!ready)
+            continue;
+        int n = model->n[0], d = model->d[0], r = model->r[0];
+        ensure_init(model, "R");
+        ensure_init(model, "F");
+        kr_cover_augmR(model);
+        init_krigblup_anyXY(model, model->X, n, d, r);
+        krigblup_anyXY(model, model->X, model->y, n, d, npred, xpred, work);
+        free_krigblup_anyXY(n, r);
+        for (int k = 0; k < npred; k++) {
+            out[k][2 * i] = work[k][0];
+            out[k][2 * i + 1] = work[k][1];
+        }
+    }
+    outputmatr_cover(npred, 2 * pc, out, outputfile, labels, "PredictionMatrix");
+
+    frei(2 * pc, &labels);
+    frei(npred, 2, &work);
+    frei(npred, 2 * pc, &out);
+    frei(npred, ncol, &xpred);
+    frei(ncol, &xnames);
+}
+
+void init_predict(KrigModel *kr, KrigArray *ka, char **token, int n_token)
+{
+    char infile[150], outfile[150];
+    if (token_predict(token, n_token, infile, outfile) != 0) {
+        printf("Usage: Predict {<input_filename} {>output_filename}\n");
+        return;
+    }
+    if (ka->p + ka->c == 0) {
+        printf("Sorry, no response variables.\n");
+        return;
+    }
+    database(kr, ka);
+    krigpredict(kr, ka, infile, outfile);
+}

@@ -1,0 +1,31 @@
+// Prediction at new points: the predictor on a design held apart from the
+// model (for reduced or foreign designs), and the Predict command, which
+// writes predictions and standard errors of every y-variable at the points
+// of an input file.
+#ifndef MORLA_PREDICT_H
+#define MORLA_PREDICT_H
+
+#include "model/krig.h"
+
+// Prepares the design anyX (an x ad) with the correlation parameters of
+// `kr`: its correlation and regression matrices and the decomposition of
+// their augmented matrix. Only one design can be prepared at a time.
+void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
+// Predicts at the npred rows of xpred from the prepared design anyX with
+// responses anyY; ypred[i][0] the prediction, ypred[i][1] the standard error.
+void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
+                    real **ypred);
+// Releases the prepared design.
+void free_krigblup_anyXY(int an, int r);
+
+// Parses the tokens of a Predict line (the command word included) into the
+// input and output file names (buffers of at least 150 bytes). Returns 0, or
+// 1 on a usage error or an input from the screen.
+int token_predict(char **token, int n_token, char *infile, char *outfile);
+// The Predict command: predictions of every y-variable at the points of
+// inputfile, written to outputfile (or the screen).
+void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char *outputfile);
+// Handler of the command loop.
+void init_predict(KrigModel *kr, KrigArray *ka, char **token, int n_token);
+
+#endif
