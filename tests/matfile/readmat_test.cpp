@@ -257,6 +257,7 @@ TEST_P(ReadMatrix, TokenLimitsOfALine)
     string *labels = nullptr;
     real **mat = nullptr;
     int n = 0, m = 0;
+    ReportCapture capture;
     EXPECT_FATAL(read_matrix(0, 0, &mat, &n, &m, "long.mat", &labels),
                  "tokenize: attempt to write over max length of a token");
 }
@@ -560,6 +561,7 @@ TEST(ReadMatrixCodeBug, NegativeCountsEndTheProgram)
     real **mat = nullptr;
     string *labels = nullptr;
     int n, m;
+    ReportCapture capture;
     EXPECT_FATAL(read_matrix(0, -1, &mat, &n, &m, "in.mat", &labels),
                  "read_matrix: Code Bug , Unrecognized option (1)");
     alloc(2, &labels);
