@@ -319,6 +319,10 @@ int read_any(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char 
     fprintf(ofp, "Reading from %s.\n", filename);
     if (oldm < 0)
         nrerror("read_matrix: Code Bug , Unrecognized option (1)");
+    // A negative row count would be caught by the first resize only when
+    // the file's shape differs; catch it before any row is addressed.
+    if (oldn < 0)
+        nrerror("read_matrix: Code Bug, Unrecognized option (2)");
 
     ReadState<Cell> st;
     st.mat = *mat1;

@@ -564,10 +564,10 @@ TEST(ReadMatrixCodeBug, NegativeCountsEndTheProgram)
     ReportCapture capture;
     EXPECT_FATAL(read_matrix(0, -1, &mat, &n, &m, "in.mat", &labels),
                  "read_matrix: Code Bug , Unrecognized option (1)");
-    alloc(2, &labels);
-    EXPECT_FATAL(read_matrix(-1, 2, &mat, &n, &m, "in.mat", &labels),
+    alloc(3, &labels);
+    EXPECT_FATAL(read_matrix(-1, 3, &mat, &n, &m, "in.mat", &labels),
                  "read_matrix: Code Bug, Unrecognized option (2)");
-    frei(2, &labels);
+    frei(3, &labels);
 }
 
 TEST(StrToReal, ResultCodes)

@@ -455,9 +455,12 @@ TEST_F(WriteMatrix, FilesThatCannotBeCreatedEndTheProgram)
     EXPECT_EXIT(outputvecr(1, t.mat[0], "no_dir/v.mat", "a", "c", "w"), ::testing::ExitedWithCode(1),
                 ::testing::HasSubstr("\n writevec: Can't open/create file no_dir/v.mat. Exit(1) \n"));
     int d = 1;
+    RealTable range(1, 2, {});
+    range.mat[0][0] = 0.0;
+    range.mat[0][1] = 1.0;
     KrigModel kr{};
     kr.d = &d;
-    kr.range = t.mat;
+    kr.range = range.mat;
     EXPECT_FATAL(output_range(&kr, "no_dir/r.mat", "c"), "output_summary: Can't open/create file corpar.mat.");
     EXPECT_FALSE(file_exists("no_dir"));
 }
@@ -472,9 +475,12 @@ TEST_F(WriteMatrix, OutputThatCannotBeWrittenEndsTheProgram)
     EXPECT_EXIT(outputvecr(1, t.mat[0], "/dev/full", "a", "c", "a"), ::testing::ExitedWithCode(1),
                 ::testing::HasSubstr("\n writevec: Can't write file /dev/full. Exit(1) \n"));
     int d = 1;
+    RealTable range(1, 2, {});
+    range.mat[0][0] = 0.0;
+    range.mat[0][1] = 1.0;
     KrigModel kr{};
     kr.d = &d;
-    kr.range = t.mat;
+    kr.range = range.mat;
     EXPECT_FATAL(output_range(&kr, "/dev/full", "c"), "output_range: Can't write file /dev/full.");
 }
 
