@@ -285,25 +285,27 @@ const MatrixResizeTexts string_matrix_resize = {
 
 // Plain-heap resize of a matrix of rows of `elsize`-byte elements: rows kept
 // are resized, rows dropped released, rows added allocated, in the order that
-// keeps every step's failure distinguishable.
+// keeps every step's failure distinguishable. Kept rows whose length does not
+// change are left as they are, so that adding or dropping rows costs nothing
+// per kept row (a matrix grown a few rows at a time stays linear).
 void **plain_matrix_resize(int oldm, int oldn, void **rows, int newm, int newn, size_t elsize,
                            const MatrixResizeTexts &t)
 {
     size_t rowbytes = (size_t)newn * elsize;
+    boolean same_rows = newn == oldn;
     if (newm < oldm) {
-        for (int i = 0; i < newm; i++)
+        for (int i = 0; i < newm && !same_rows; i++)
             rows[i] = plain_realloc(rows[i], rowbytes, t.fail1);
         for (int i = newm; i < oldm; i++)
             free(rows[i]);
         rows = (void **)plain_realloc(rows, (size_t)newm * sizeof(void *), t.fail2);
     } else {
         rows = (void **)plain_realloc(rows, (size_t)newm * sizeof(void *), t.fail3);
-        for (int i = 0; i < oldm; i++)
+        for (int i = 0; i < oldm && !same_rows; i++)
             rows[i] = plain_realloc(rows[i], rowbytes, t.fail4);
         for (int i = oldm; i < newm; i++)
             rows[i] = plain_alloc(rowbytes, t.fail5);
     }
-    (void)oldn;
     return rows;
 }
 

@@ -1,0 +1,278 @@
+// Matrix file writer and screen printers. Files are written in the layout the
+// matrix reader accepts: a version line, a comment line, then column blocks
+// of at most 74 characters, each with a dashed frame around a "Case" header
+// and every row numbered from 1.
+#include "matfile/writemat.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "numeric/nrerror.h"
+
+namespace {
+
+// Widest block line: the row label and the cells of one block.
+const int BLOCK_WIDTH = 74;
+// " Case " and the row number " %4d " are both this wide.
+const int CASE_WIDTH = 6;
+// Cells are printed in 12-character fields: a blank, 10 characters, a blank.
+const int CELL_TEXT = 10;
+
+// Items per line of the screen printers.
+const int SCREEN_ITEMS = 6;
+// Largest matrix the cover writers show on the screen.
+const int SCREEN_ROWS = 21;
+
+const char *NA_CELL = "         NA ";
+
+// Opens a file for writing, or for appending when mode is "a"; a file that
+// cannot be opened ends the program with `who`'s message.
+FILE *open_or_exit(const char *name, const char *mode, const char *who)
+{
+    boolean append = mode != NULL && strcmp(mode, "a") == 0;
+    FILE *fp = fopen(name, append ? "a" : "w");
+    if (fp == NULL) {
+        fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", who, name);
+        exit(1);
+    }
+    return fp;
+}
+
+// Closes a written file. Output that did not reach the file (a full disk, an
+// I/O error) ends the program like a file that cannot be created: a partial
+// file must not pass for a complete one.
+void close_or_exit(FILE *fp, const char *name, const char *who)
+{
+    boolean failed = ferror(fp) != 0;
+    if (fclose(fp) != 0)
+        failed = TRUE;
+    if (failed) {
+        fprintf(stderr, "\n %s: Can't write file %s. Exit(1) \n", who, name);
+        exit(1);
+    }
+}
+
+int column_width(const char *name)
+{
+    int len = (int)strlen(name);
+    return (len > CELL_TEXT ? len : CELL_TEXT) + 2;
+}
+
+void dashes(FILE *fp, int count)
+{
+    for (int i = 0; i < count; i++)
+        fputc('-', fp);
+}
+
+// Blanks that keep the cells of a long-named column under its name.
+void extra_blanks(FILE *fp, const string *varnames, int col)
+{
+    if (varnames == NULL)
+        return;
+    for (int k = column_width(varnames[col]) - (CELL_TEXT + 2); k > 0; k--)
+        fputc(' ', fp);
+}
+
+void write_cell(FILE *fp, real value)
+{
+    if (value == NA_VALUE)
+        fputs(NA_CELL, fp);
+    else
+        fprintf(fp, " %10.5f ", value);
+}
+
+void write_cell(FILE *fp, const string value) { fprintf(fp, " %10s ", value); }
+
+// The last column (exclusive) of the block that starts at `first`, and its
+// line length. With names a block takes columns while its line stays within
+// BLOCK_WIDTH (always at least one); without, one block holds them all.
+int block_end(int m, const string *varnames, const char *varnames2, int first, int *width)
+{
+    if (varnames == NULL) {
+        *width = CASE_WIDTH + (int)strlen(varnames2);
+        return m;
+    }
+    int end = first;
+    *width = CASE_WIDTH;
+    while (end < m && (end == first || *width + column_width(varnames[end]) <= BLOCK_WIDTH)) {
+        *width += column_width(varnames[end]);
+        end++;
+    }
+    return end;
+}
+
+// The blocks of a matrix file, for either cell kind. `blank_before` puts an
+// empty line before every block's first dash line.
+template <typename Cell>
+void write_blocks(FILE *fp, int n, int m, Cell **matrix, const string *varnames, const char *varnames2,
+                  boolean blank_before)
+{
+    int first = 0;
+    while (first < m) {
+        int width;
+        int end = block_end(m, varnames, varnames2, first, &width);
+        if (blank_before)
+            fputc('\n', fp);
+        dashes(fp, width);
+        fputs("\n Case ", fp);
+        if (varnames == NULL)
+            fputs(varnames2, fp);
+        else
+            for (int j = first; j < end; j++)
+                fprintf(fp, " %10s ", varnames[j]);
+        fputc('\n', fp);
+        dashes(fp, width);
+        fputc('\n', fp);
+        for (int i = 0; i < n; i++) {
+            fprintf(fp, " %4d ", i + 1);
+            for (int j = first; j < end; j++) {
+                extra_blanks(fp, varnames, j);
+                write_cell(fp, matrix[i][j]);
+            }
+            fputs(" \n", fp);
+        }
+        first = end;
+    }
+}
+
+boolean is_screen(const char *filename) { return strcmp(filename, "screen") == 0 || strcmp(filename, "s") == 0; }
+
+} // namespace
+
+void outputmatr(int n, int m, real **matrix, const char *matname, const string *varnames,
+                const char *varnames2, const char *comment, const char *mode)
+{
+    FILE *fp = open_or_exit(matname, mode, "writemat");
+    fprintf(ofp, "Writing to file %s.\n", matname);
+    if (mode == NULL || strcmp(mode, "a") != 0) {
+        fprintf(fp, "Version %5.3f \n", VERSION);
+        fprintf(fp, "%s \n", comment);
+    }
+    write_blocks(fp, n, m, matrix, varnames, varnames2, TRUE);
+    close_or_exit(fp, matname, "writemat");
+}
+
+void outputmats(int n, int m, string **matrix, const char *matname, const string *varnames,
+                const char *varnames2, const char *comment, const char *mode)
+{
+    FILE *fp = open_or_exit(matname, mode, "writemat");
+    fprintf(ofp, "Writing to file %s.\n", matname);
+    fprintf(fp, "Version %5.3f \n", VERSION);
+    fprintf(fp, "%s \n", comment);
+    write_blocks(fp, n, m, matrix, varnames, varnames2, FALSE);
+    close_or_exit(fp, matname, "writemat");
+}
+
+void outputvecr(int n, const real *vector, const char *vecname, const char *varnames, const char *comment,
+                const char *mode)
+{
+    FILE *fp = open_or_exit(vecname, mode, "writevec");
+    fprintf(fp, "Version %5.3f \n", VERSION);
+    fprintf(fp, "%s \n", comment);
+    fputs("-------", fp);
+    fprintf(fp, "\n Case %s \n", varnames);
+    fputs("-------", fp);
+    fputc('\n', fp);
+    for (int i = 0; i < n; i++)
+        fprintf(fp, "  %2d   %10.5f \n", i + 1, vector[i]);
+    close_or_exit(fp, vecname, "writevec");
+}
+
+void output_range(const KrigModel *kr, const char *name, const char *comment)
+{
+    const char *rule = "----------------------------------------------------------\n";
+    FILE *fp = fopen(name, "w");
+    if (fp == NULL)
+        nrerror("output_summary: Can't open/create file corpar.mat.");
+    fprintf(fp, "Version %5.3f \n", VERSION);
+    fprintf(fp, "%s \n", comment);
+    fputs(rule, fp);
+    fputs(" Case Variable Min        Max\n", fp);
+    fputs(rule, fp);
+    for (int i = 0; i < *kr->d; i++)
+        fprintf(fp, "  %d     x%d      %f  %f \n", i + 1, i + 1, kr->range[i][0], kr->range[i][1]);
+    boolean failed = ferror(fp) != 0;
+    if (fclose(fp) != 0 || failed) {
+        char text[300];
+        snprintf(text, sizeof text, "output_range: Can't write file %s.", name);
+        nrerror(text);
+    }
+}
+
+void outputmatr_cover(int n_row, int n_col, real **matrix, const char *filename, const string *label,
+                      const char *comment)
+{
+    if (!is_screen(filename)) {
+        outputmatr(n_row, n_col, matrix, filename, label, "", comment, "w");
+        return;
+    }
+    if (n_row > SCREEN_ROWS)
+        fprintf(ofp, "Sorry, Matrix is to big to be displayed on screen\n");
+    else
+        printmatr(n_row, n_col, matrix, "sorry, no labels at this time");
+}
+
+void outputmats_cover(int n_row, int n_col, string **matrix, const char *filename, const string *label,
+                      const char *comment)
+{
+    if (!is_screen(filename)) {
+        outputmats(n_row, n_col, matrix, filename, label, "", comment, "w");
+        return;
+    }
+    if (n_row > SCREEN_ROWS)
+        fprintf(ofp, "Sorry, Matrix is to big to be displayed on screen\n");
+    else
+        printmats(n_row, n_col, matrix, "Sorry, no labels at this time");
+}
+
+void printvecs(int n, const string *vector, const char *text)
+{
+    fprintf(ofp, "%s ", text);
+    for (int i = 0; i < n; i++) {
+        fprintf(ofp, " %10s ", vector[i]);
+        if ((i + 1) % SCREEN_ITEMS == 0)
+            fprintf(ofp, "\n");
+    }
+    fprintf(ofp, "\n");
+}
+
+void printvecr(int n, const real *vector, const char *text)
+{
+    fprintf(ofp, "%s ", text);
+    if (n > SCREEN_ITEMS)
+        fprintf(ofp, "\n");
+    for (int i = 0; i < n; i++) {
+        fprintf(ofp, " %10.5f ", vector[i]);
+        if ((i + 1) % SCREEN_ITEMS == 0)
+            fprintf(ofp, "\n");
+    }
+    fprintf(ofp, "\n");
+}
+
+void printmatr(int n, int m, real **matrix, const char *text)
+{
+    fprintf(ofp, "%s \n", text);
+    for (int i = 0; i < n; i++) {
+        for (int j = 0; j < m; j++) {
+            fprintf(ofp, " %10.5f ", matrix[i][j]);
+            if ((j + 1) % SCREEN_ITEMS == 0)
+                fprintf(ofp, "\n");
+        }
+        if (i < n - 1)
+            fprintf(ofp, ", \n");
+    }
+    fprintf(ofp, "\n");
+}
+
+void printmats(int n, int m, string **matrix, const char *text)
+{
+    fprintf(ofp, "%s \n", text);
+    for (int i = 0; i < n; i++) {
+        for (int j = 0; j < m; j++)
+            fprintf(ofp, "%s ", matrix[i][j]);
+        if (i < n - 1)
+            fprintf(ofp, ", \n");
+    }
+    fprintf(ofp, "\n");
+}
