@@ -97,9 +97,12 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
     assemble_ylab(ka, kr, ylab);
 
     // Column j sets parameter `kind` (0 theta, 1 alpha) of model `target`.
-    int *kind = NULL, *target = NULL;
+    int *kind = NULL, *target = NULL, *missing = NULL;
     alloc(t.cols, &kind);
     alloc(t.cols, &target);
+    alloc(t.cols, &missing);
+    for (int j = 0; j < t.cols; j++)
+        missing[j] = FALSE;
     real **value = NULL;
     alloc(d, t.cols, &value);
 
@@ -131,19 +134,21 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
                 result = theta ? 10 : 11;
                 continue;
             }
-            if (str_to_real(cell, &value[k][j]) != 0) {
-                fprintf(ofp, "%s", not_numeric);
-                result = 4;
-                continue;
-            }
             kind[j] = theta ? 0 : 1;
             target[j] = index - 1;
+            // "NA" marks parameters not estimated: such a column sets nothing.
+            if (is(cell, "NA", "na")) {
+                missing[j] = TRUE;
+            } else if (str_to_real(cell, &value[k][j]) != 0) {
+                fprintf(ofp, "%s", not_numeric);
+                result = 4;
+            }
         }
     }
     if (result == 0) {
         for (int k = 0; k < d; k++)
             for (int j = 0; j < t.cols; j++) {
-                if (kind[j] < 0)
+                if (kind[j] < 0 || missing[j])
                     continue;
                 KrigModel *model = &kr[target[j]];
                 if (kind[j] == 0) {
@@ -158,6 +163,7 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
             }
     }
     frei(d, t.cols, &value);
+    frei(t.cols, &missing);
     frei(t.cols, &target);
     frei(t.cols, &kind);
     frei(m > 0 ? m : 1, &ylab);

@@ -191,7 +191,7 @@ void output_range(const KrigModel *kr, const char *name, const char *comment)
     fputs(" Case Variable Min        Max\n", fp);
     fputs(rule, fp);
     for (int i = 0; i < *kr->d; i++)
-        fprintf(fp, "  %d     x%d      %f  %f \n", i + 1, i + 1, kr->range[i][0], kr->range[i][1]);
+        fprintf(fp, "  %d     %s      %f  %f \n", i + 1, kr->xlabel[i], kr->range[i][0], kr->range[i][1]);
     boolean failed = ferror(fp) != 0;
     if (fclose(fp) != 0 || failed) {
         char text[300];

@@ -17,7 +17,9 @@ void outputmats(int n, int m, string **matrix, const char *matname, const string
 // Writes a one-column file of a vector.
 void outputvecr(int n, const real *vector, const char *vecname, const char *varnames, const char *comment,
                 const char *mode);
-// Writes the input ranges of a model as an XDescription file.
+// Writes the input ranges of a model as an XDescription file: columns
+// Variable (the input names, so that the file reads back against the same
+// design), Min and Max.
 void output_range(const KrigModel *kr, const char *name, const char *comment);
 
 // To the report when filename is "screen" or "s" (at most 21 rows), else to

@@ -103,9 +103,16 @@ void construct_cormat(const KrigModel *kr, const KrigArray *ka, string **cormat,
     }
     for (int i = 0; i < d; i++) {
         text_cell(kr[0].xlabel[i], cormat[i][0]);
+        // Parameters not yet estimated are missing, not zero.
         for (int j = 0; j < m; j++) {
-            real_to_cell(kr[j].theta[i], cormat[i][2 * j + 1]);
-            real_to_cell(kr[j].alpha[i], cormat[i][2 * j + 2]);
+            if (kr[j].init.theta)
+                real_to_cell(kr[j].theta[i], cormat[i][2 * j + 1]);
+            else
+                text_cell("NA", cormat[i][2 * j + 1]);
+            if (kr[j].init.alpha)
+                real_to_cell(kr[j].alpha[i], cormat[i][2 * j + 2]);
+            else
+                text_cell("NA", cormat[i][2 * j + 2]);
         }
     }
 }

@@ -29,7 +29,8 @@ int construct_ymat(const KrigModel *kr, const KrigArray *ka, real **ymat, char *
 // otherwise 1 (ka may be NULL: the single model kr[0]). cormat is d x (2m + 1)
 // (d of the first model), names has 2m + 1 cells: "Variable", then
 // "Theta.<name>" and "Alpha.<name>" per y-variable. Row i: the input's name,
-// then theta[i] and alpha[i] of each model with "%f".
+// then theta[i] and alpha[i] of each model with "%f", or "NA" for a model
+// whose parameters are not valid.
 void construct_cormat(const KrigModel *kr, const KrigArray *ka, string **cormat, string *names);
 
 // Builds the regression table (rows: p + c for a sized response set, else 1;

@@ -343,6 +343,8 @@ TEST_F(WriteMatrix, RangeFile)
     KrigModel kr{};
     kr.d = &d;
     alloc(2, 2, &kr.range);
+    string names[2] = {"speed", "x2"};
+    kr.xlabel = names;
     kr.range[0][0] = 0.0;
     kr.range[0][1] = 1.0;
     kr.range[1][0] = -2.5;
@@ -350,7 +352,7 @@ TEST_F(WriteMatrix, RangeFile)
     output_range(&kr, "range.mat", "ranges");
     std::string rule = dashes(58) + "\n";
     EXPECT_EQ(read_file("range.mat"), "Version 1.304 \nranges \n" + rule + " Case Variable Min        Max\n" + rule +
-                                          "  1     x1      0.000000  1.000000 \n"
+                                          "  1     speed      0.000000  1.000000 \n"
                                           "  2     x2      -2.500000  1234.567891 \n");
     ReadBack<string> r("range.mat");
     ASSERT_EQ(r.code, 0);
@@ -358,6 +360,7 @@ TEST_F(WriteMatrix, RangeFile)
     ASSERT_EQ(r.m, 3);
     EXPECT_STREQ(r.labels[0], "Variable");
     EXPECT_STREQ(r.labels[2], "Max");
+    EXPECT_STREQ(r.mat[0][0], "speed") << "the design's own names, so that the file reads back";
     EXPECT_STREQ(r.mat[1][0], "x2");
     EXPECT_NEAR(atof(r.mat[1][2]), 1234.5678912, 0.5e-6);
     frei(2, 2, &kr.range);

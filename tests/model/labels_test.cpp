@@ -109,6 +109,12 @@ TEST_F(Models, CorrelationTableForTwoResponses)
     string **table = NULL, *names = NULL;
     alloc(2, 5, &table);
     alloc(5, &names);
+    // Parameters not estimated are written as missing.
+    kr[1].init.theta = TRUE;
+    construct_cormat(kr, ka, table, names);
+    EXPECT_EQ(row(table[0], 5), (Row{"x1", "NA", "NA", "1.250000", "NA"}));
+    for (int j = 0; j < 2; j++)
+        kr[j].init.theta = kr[j].init.alpha = TRUE;
     construct_cormat(kr, ka, table, names);
     EXPECT_EQ(row(names, 5), (Row{"Variable", "Theta.y1", "Alpha.y1", "Theta.y2", "Alpha.y2"}));
     EXPECT_EQ(row(table[0], 5), (Row{"x1", "0.250000", "1.500000", "1.250000", "1.500000"}));
