@@ -502,6 +502,23 @@ TEST_F(ModelReaders, ErrorVarianceUsesTheVarianceAlreadyHeld)
     EXPECT_EQ(kr[1].var[0], 1.0);
 }
 
+// An error variance of 0 is the limit of the same formula: the whole
+// variance is process variance, whatever share the model held before (as in a
+// file written for a model without random error, read into one with it).
+TEST_F(ModelReaders, ZeroErrorVarianceLeavesNoRandomError)
+{
+    design_and_responses();
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance ErrorVariance", {"f 3 1", "g 1 3"})), 0);
+    ASSERT_EQ(kr[0].stochratio[0], 0.75);
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance ErrorVariance", {"f 2.5 0", "g 1 NA"})), 0);
+    EXPECT_EQ(report, reading("d.mat"));
+    EXPECT_EQ(kr[0].var[0], 2.5);
+    EXPECT_EQ(kr[0].stochratio[0], 1.0);
+    EXPECT_EQ(kr[1].var[0], 1.0) << "an NA error variance tells nothing about the share";
+    EXPECT_EQ(kr[1].stochratio[0], 0.25);
+    EXPECT_TRUE(RandomError);
+}
+
 TEST_F(ModelReaders, BoundsNaRulesAndTheConstraintSplit)
 {
     design(matrix("a b", {"0 0.5", "0.25 1", "1 0.75"}));
