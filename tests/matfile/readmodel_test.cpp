@@ -91,6 +91,7 @@ std::string snapshot(const KrigModel *kr, const KrigArray *ka)
 }
 
 const std::string kNotNumeric = "ERROR: Some of the input data is not numeric where it ought to be.\n";
+const std::string kTerm = "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n";
 
 class ModelReaders : public ::testing::Test {
   protected:
@@ -378,12 +379,11 @@ TEST_F(ModelReaders, RegressionTermsAndColumnNames)
 {
     design_and_responses();
     ASSERT_EQ(beta(matrix("term variable coefficients", {"2 f 1.5", "1 g 2.5"})), 0);
-    EXPECT_EQ(report, reading("b.mat", "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n"));
+    EXPECT_EQ(report, reading("b.mat", kTerm));
     EXPECT_EQ(kr[0].beta[0], 1.5) << "the coefficient is stored all the same";
     EXPECT_EQ(kr[1].beta[0], 2.5);
     ASSERT_EQ(beta(matrix("Term Variable Beta", {"0 f 3", "3 g 4"})), 0);
-    EXPECT_EQ(report, reading("b.mat", "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n"
-                                       "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n"));
+    EXPECT_EQ(report, reading("b.mat", kTerm + kTerm));
     EXPECT_EQ(kr[1].beta[0], 4.0);
     ASSERT_EQ(beta(matrix("Variable Intercept Coef", {"f 9 5", "g 9 6"})), 0) << "other names are ignored";
     EXPECT_EQ(report, reading("b.mat"));
@@ -600,7 +600,8 @@ TEST_F(ModelReaders, OtherColumnsAndNumberObs)
 TEST_F(ModelReaders, RefusedDescriptionsStoreNothing)
 {
     design_and_responses();
-    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance Min Max Constraint", {"f 1 0 1 FALSE", "g 2 0 1 TRUE"})),
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance Min Max Constraint",
+                              {"f 1 0 1 FALSE", "g 2 0 1 TRUE"})),
               0);
     std::string before = snapshot(kr, ka);
 
@@ -633,7 +634,8 @@ TEST_F(ModelReaders, RefusedDescriptionsStoreNothing)
 
 TEST_F(ModelReaders, FirstDescriptionCreatesTheRecords)
 {
-    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance Constraint", {"u 1 FALSE", "v 2 TRUE", "w 3 FALSE"})),
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance Constraint",
+                              {"u 1 FALSE", "v 2 TRUE", "w 3 FALSE"})),
               0);
     EXPECT_EQ(report, reading("d.mat", "Info : Lower bounds on responses are assumed to be -infinity\n"
                                        "Info : Upper bounds on responses are assumed to be +infinity\n"));
@@ -659,6 +661,28 @@ TEST_F(ModelReaders, FirstDescriptionCreatesTheRecords)
         EXPECT_EQ(kr[j].X[1][0], 2.0);
     }
     EXPECT_EQ(ka->c, 1) << "the split survives the responses";
+}
+
+TEST_F(ModelReaders, FirstDescriptionAfterTheDesignCopiesIt)
+{
+    design(matrix("a b c", {"0 0 0", "1 2 3"}));
+    ASSERT_EQ(ydescrip(matrix("Variable", {"u", "v"})), 0);
+    EXPECT_EQ(report, reading("d.mat"));
+    EXPECT_FALSE(ka->ydescrip_init);
+    for (int j = 0; j < 2; j++) {
+        EXPECT_TRUE(kr[j].init.X);
+        EXPECT_FALSE(kr[j].init.range);
+        EXPECT_EQ(kr[j].X[1][2], 3.0);
+        EXPECT_STREQ(kr[j].xlabel[2], "c");
+        EXPECT_EQ(seek_dlist(2, kr[j].X), 1);
+    }
+    // The count is fixed: responses of three columns are refused.
+    write_file("y.mat", matrix("u v w", {"1 2 3", "4 5 6"}));
+    {
+        ReportCapture capture;
+        EXPECT_EQ(read_y(&kr, ka, "y.mat"), 7);
+    }
+    EXPECT_EQ(model_count(ka), 2);
 }
 
 // ---- round trips through the output commands ----
