@@ -405,6 +405,11 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
             } else {
                 fprintf(ofp, "ErrorVariance ignored since no StochasticProcess Variance present\n");
             }
+        } else if (error_variance == 0.0 && r->var_set && r->var != NA_VALUE) {
+            // No random error in this y-variable: the whole variance is the
+            // process variance, whatever share the model held before.
+            r->stochratio = 1.0;
+            r->stochratio_set = TRUE;
         }
     }
 

@@ -1,0 +1,545 @@
+// Readers of the design, the responses and the input ranges: every result
+// code with its message, the validity flags, the reshaping of every record by
+// a new design, the growth of the response set by the first y file, names
+// that must repeat, the range test, and round trips through the writers.
+// Everything runs in tracking allocation mode: every resize and release is
+// checked against the registered sizes, and the registries must balance.
+#include "matfile/readdesign.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "alloc/alloc.h"
+#include "interp/inout.h"
+#include "interp/options.h"
+#include "model/krigmodel.h"
+#include "testutil.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A matrix file: a separator, the header, a separator and the data lines.
+std::string matrix(const std::string &header, const Lines &rows)
+{
+    std::string text = "----------\n" + header + "\n----------\n";
+    for (const std::string &row : rows)
+        text += row + "\n";
+    return text;
+}
+
+std::string real_text(real x)
+{
+    char buf[40];
+    snprintf(buf, sizeof buf, "%.17g", x);
+    return buf;
+}
+
+// Everything a reader may change in the store, as text: the records'
+// dimensions, flags, labels, design, responses, parameters and ranges, and
+// the response set. Two equal snapshots mean an unchanged store.
+std::string snapshot(const KrigModel *kr, const KrigArray *ka)
+{
+    std::string s;
+    int count = model_count(ka);
+    for (int i = 0; i < count; i++) {
+        const KrigModel &m = kr[i];
+        int n = m.n[0], d = m.d[0], r = m.r[0];
+        const InitStruct &f = m.init;
+        s += "record " + std::to_string(i) + " n " + std::to_string(n) + " d " + std::to_string(d) + " r " +
+             std::to_string(r) + " ylabel " + m.ylabel + "\n flags";
+        for (int flag : {f.X, f.y, f.R, f.F, f.beta, f.alpha, f.theta, f.U, f.var, f.range, f.d, f.n})
+            s += " " + std::to_string(flag);
+        s += "\n var " + real_text(m.var[0]) + " stochratio " + real_text(m.stochratio[0]) + " loglike " +
+             real_text(m.loglike[0]) + "\n beta";
+        for (int k = 0; k < r; k++)
+            s += " " + real_text(m.beta[k]);
+        s += "\n xlabel";
+        for (int k = 0; k < d; k++)
+            s += std::string(" ") + m.xlabel[k];
+        s += "\n alpha theta range";
+        for (int k = 0; k < d; k++)
+            s += " " + real_text(m.alpha[k]) + "/" + real_text(m.theta[k]) + "/" + real_text(m.range[k][0]) +
+                 ":" + real_text(m.range[k][1]);
+        s += "\n X y";
+        for (int i2 = 0; i2 < n; i2++) {
+            s += " |";
+            for (int k = 0; k < d; k++)
+                s += " " + real_text(m.X[i2][k]);
+            s += " ; " + real_text(m.y[i2]);
+        }
+        s += "\n";
+    }
+    s += "set init " + std::to_string(ka->init) + " ydescrip_init " + std::to_string(ka->ydescrip_init) +
+         " p " + std::to_string(ka->p) + " c " + std::to_string(ka->c) + "\n";
+    if (ka->init) {
+        for (int j = 0; j < ka->p; j++)
+            s += " p" + std::to_string(ka->pvec[j]);
+        for (int j = 0; j < ka->c; j++)
+            s += " c" + std::to_string(ka->cvec[j]);
+        for (int j = 0; j < ka->p + ka->c; j++)
+            s += " [" + real_text(ka->ydescrip[j][0]) + " " + real_text(ka->ydescrip[j][1]) + " " +
+                 real_text(ka->ydescrip[j][2]) + "]";
+        s += "\n";
+    }
+    return s;
+}
+
+// The registered sizes of a record's arrays agree with its n, d and r.
+void expect_shape(const KrigModel &m, int n, int d, int r)
+{
+    EXPECT_EQ(m.n[0], n);
+    EXPECT_EQ(m.d[0], d);
+    EXPECT_EQ(m.r[0], r);
+    EXPECT_EQ(seek_list(d, m.alpha), 1);
+    EXPECT_EQ(seek_list(d, m.theta), 1);
+    EXPECT_EQ(seek_list(n, m.y), 1);
+    EXPECT_EQ(seek_list(n + r, m.eigval), 1);
+    EXPECT_EQ(seek_list(n + r, m.eigvalinv), 1);
+    EXPECT_EQ(seek_dlist(n, m.X), 1);
+    EXPECT_EQ(seek_dlist(n, m.R), 1);
+    EXPECT_EQ(seek_dlist(n, m.F), 1);
+    EXPECT_EQ(seek_dlist(n + r, m.U), 1);
+    EXPECT_EQ(seek_dlist(d, m.range), 1);
+    for (int i = 0; i < n; i++) {
+        EXPECT_EQ(seek_list(d, m.X[i]), 1);
+        EXPECT_EQ(seek_list(n, m.R[i]), 1);
+        EXPECT_EQ(seek_list(r, m.F[i]), 1);
+    }
+    for (int i = 0; i < n + r; i++)
+        EXPECT_EQ(seek_list(n + r, m.U[i]), 1);
+    for (int k = 0; k < d; k++)
+        EXPECT_EQ(seek_list(2, m.range[k]), 1);
+}
+
+const std::string kYAgain = "WARNING: You already have a y matrix. Old y-matrix will be overread.\n\n";
+const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations on NA values other than \n\tin- and "
+                               "output will result into errors.\n\n";
+const std::string kOutOfRange = "WARNING: Not all x elements are within range limits.\n";
+
+// The start-up store (one record of 21 runs, 2 inputs, 1 term, and an empty
+// response set) in a scratch directory, in tracking mode.
+class DesignReaders : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        SPEED = 0;
+        start_real = size_list;
+        start_int = size_int_list;
+        start_rows = size_dlist;
+        kr = (KrigModel *)malloc(sizeof(KrigModel));
+        NULL_KrigModel(kr);
+        init_KrigModel(kr, 21, 2, 1);
+        ka = (KrigArray *)malloc(sizeof(KrigArray));
+        init_KrigArray(ka);
+        PtsOutOfRange = 0;
+        RandomError = FALSE;
+    }
+    void TearDown() override
+    {
+        free_Krig_cover(ka, kr);
+        RandomError = FALSE;
+        EXPECT_EQ(size_list, start_real);
+        EXPECT_EQ(size_int_list, start_int);
+        EXPECT_EQ(size_dlist, start_rows);
+        SPEED = 1;
+    }
+
+    int x(const std::string &content)
+    {
+        write_file("x.mat", content);
+        ReportCapture capture;
+        int code = read_x(kr, ka, "x.mat");
+        report = capture.take();
+        return code;
+    }
+    int y(const std::string &content)
+    {
+        write_file("y.mat", content);
+        ReportCapture capture;
+        int code = read_y(&kr, ka, "y.mat");
+        report = capture.take();
+        return code;
+    }
+    int ranges(const std::string &content)
+    {
+        write_file("r.mat", content);
+        ReportCapture capture;
+        int code = read_xdescrip(kr, ka, "r.mat");
+        report = capture.take();
+        return code;
+    }
+    // Writes an object with the output command's writer.
+    void output(const char *object, const char *file)
+    {
+        ReportCapture capture;
+        menu_print(&kr, ka, ACTION_OUTPUT, object, file);
+    }
+
+    // The usual start: the 3-run design a, b and the responses f, g.
+    void design_and_responses()
+    {
+        ASSERT_EQ(x(matrix("a b", {"0 0.5", "0.25 1", "1 0.75"})), 0) << report;
+        ASSERT_EQ(y(matrix("f g", {"1.5 2", "2.5 -1", "3.5 4"})), 0) << report;
+    }
+
+    ScratchDir dir;
+    KrigModel *kr = NULL;
+    KrigArray *ka = NULL;
+    std::string report;
+    int start_real = 0, start_int = 0, start_rows = 0;
+};
+
+// ---- design ----
+
+TEST_F(DesignReaders, DesignOfThirtyRunsAndThreeInputsIntoTheStartUpStore)
+{
+    Lines rows;
+    for (int i = 0; i < 30; i++)
+        rows.push_back(std::to_string(i) + " " + std::to_string(-i) + ".5 " + std::to_string(i % 7));
+    ASSERT_EQ(x(matrix("u v w", rows)), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n");
+    expect_shape(kr[0], 30, 3, 1);
+    for (int k = 0; k < 3; k++) {
+        EXPECT_EQ(kr->alpha[k], 0.0);
+        EXPECT_EQ(kr->theta[k], 0.0);
+    }
+    EXPECT_STREQ(kr->xlabel[0], "u");
+    EXPECT_STREQ(kr->xlabel[2], "w");
+    EXPECT_EQ(kr->X[29][0], 29.0);
+    EXPECT_EQ(kr->X[29][1], -29.5);
+    EXPECT_EQ(kr->X[29][2], 1.0);
+    EXPECT_TRUE(kr->init.X);
+    EXPECT_TRUE(kr->init.n);
+    EXPECT_TRUE(kr->init.d);
+    EXPECT_FALSE(kr->init.R);
+    EXPECT_FALSE(kr->init.U);
+    EXPECT_FALSE(kr->init.y);
+    EXPECT_FALSE(kr->init.range);
+}
+
+TEST_F(DesignReaders, SameShapeKeepsParametersAndResponsesButNotTheCorrelationMatrix)
+{
+    design_and_responses();
+    for (int j = 0; j < 2; j++) {
+        kr[j].theta[0] = 1.5;
+        kr[j].alpha[1] = 0.25;
+        kr[j].init.theta = kr[j].init.alpha = TRUE;
+        kr[j].init.R = kr[j].init.U = kr[j].init.F = TRUE;
+    }
+    ASSERT_EQ(x(matrix("a b", {"9 8", "7 6", "5 4"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n");
+    for (int j = 0; j < 2; j++) {
+        expect_shape(kr[j], 3, 2, 1);
+        EXPECT_EQ(kr[j].theta[0], 1.5);
+        EXPECT_EQ(kr[j].alpha[1], 0.25);
+        EXPECT_TRUE(kr[j].init.theta && kr[j].init.alpha && kr[j].init.y && kr[j].init.F);
+        EXPECT_FALSE(kr[j].init.R);
+        EXPECT_FALSE(kr[j].init.U);
+        EXPECT_EQ(kr[j].X[2][0], 5.0) << "every record holds the new design";
+        EXPECT_EQ(kr[j].X[0][1], 8.0);
+    }
+    EXPECT_EQ(kr[1].y[2], 4.0);
+}
+
+TEST_F(DesignReaders, RefusedDesignChangesNothing)
+{
+    design_and_responses();
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 1"})), 0);
+    std::string before = snapshot(kr, ka);
+
+    // Unreadable: missing file, and a file of another shape that breaks off
+    // after its first rows were stored.
+    {
+        ReportCapture capture;
+        EXPECT_EQ(read_x(kr, ka, "missing.mat"), 10);
+        EXPECT_EQ(capture.take(), "Reading from missing.mat.\nERROR: Can't open this file. Does it exist?\n");
+    }
+    EXPECT_EQ(snapshot(kr, ka), before);
+    EXPECT_EQ(x(matrix("p q r", {"1 2 3", "4 5 6", "7 8 9", "1 2 3", "4 5"})), 10);
+    EXPECT_EQ(report, "Reading from x.mat.\nERROR: Too few or too many entries in a row \n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+    for (int j = 0; j < 2; j++)
+        expect_shape(kr[j], 3, 2, 1);
+}
+
+TEST_F(DesignReaders, MoreRunsReshapeEveryRecordAndInvalidateTheResponses)
+{
+    design_and_responses();
+    kr[1].theta[1] = 3.0;
+    kr[1].init.theta = TRUE;
+    ASSERT_EQ(x(matrix("a b", {"0 0", "1 1", "2 2", "3 3", "4 4"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n"
+                      "WARNING: The number of observations has changed: y must be read again.\n");
+    for (int j = 0; j < 2; j++) {
+        expect_shape(kr[j], 5, 2, 1);
+        EXPECT_FALSE(kr[j].init.y);
+        EXPECT_TRUE(kr[j].init.X && kr[j].init.n);
+        EXPECT_EQ(kr[j].X[4][1], 4.0);
+    }
+    EXPECT_EQ(kr[1].theta[1], 3.0) << "the number of inputs did not change";
+    EXPECT_TRUE(kr[1].init.theta);
+    EXPECT_STREQ(kr[1].ylabel, "g");
+
+    // The responses are read again for the new runs, under the same names.
+    EXPECT_EQ(y(matrix("f g", {"1 2", "3 4", "5 6"})), 6);
+    EXPECT_EQ(report, "Reading from y.mat.\nERROR: Number of rows does not match with database. Matrix ignored.\n");
+    ASSERT_EQ(y(matrix("f g", {"1 2", "3 4", "5 6", "7 8", "9 10"})), 0) << report;
+    EXPECT_EQ(report, "Reading from y.mat.\n") << "no old responses to overwrite";
+    EXPECT_EQ(kr[1].y[4], 10.0);
+
+    // Fewer runs again: the responses are dropped once more.
+    ASSERT_EQ(x(matrix("a b", {"0 0", "1 1"})), 0);
+    for (int j = 0; j < 2; j++) {
+        expect_shape(kr[j], 2, 2, 1);
+        EXPECT_FALSE(kr[j].init.y);
+    }
+}
+
+TEST_F(DesignReaders, OtherInputsInvalidateParametersAndRanges)
+{
+    design_and_responses();
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a -1 1", "b -2 2"})), 0);
+    for (int j = 0; j < 2; j++) {
+        kr[j].theta[0] = kr[j].alpha[0] = 1.0;
+        kr[j].init.theta = kr[j].init.alpha = TRUE;
+    }
+    ASSERT_EQ(x(matrix("a b c", {"0 0 0", "1 1 1", "5 5 5"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n"
+                      "WARNING: The number of x variables has changed: XDescription must be read again.\n")
+        << "no range test while the ranges are invalid";
+    for (int j = 0; j < 2; j++) {
+        expect_shape(kr[j], 3, 3, 1);
+        EXPECT_FALSE(kr[j].init.theta);
+        EXPECT_FALSE(kr[j].init.alpha);
+        EXPECT_FALSE(kr[j].init.range);
+        EXPECT_TRUE(kr[j].init.y) << "the number of runs did not change";
+        for (int k = 0; k < 3; k++) {
+            EXPECT_EQ(kr[j].theta[k], 0.0);
+            EXPECT_EQ(kr[j].alpha[k], 0.0);
+        }
+        EXPECT_STREQ(kr[j].xlabel[2], "c");
+    }
+    // The bounds of the inputs that were kept are still there for the next
+    // XDescription to replace.
+    EXPECT_EQ(kr[0].range[1][1], 2.0);
+
+    // Fewer inputs without ranges set: no warning about them.
+    ASSERT_EQ(x(matrix("a", {"0", "1", "2"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n");
+    expect_shape(kr[1], 3, 1, 1);
+}
+
+TEST_F(DesignReaders, RangeTestAfterEveryDesign)
+{
+    ASSERT_EQ(x(matrix("a b", {"0 0", "1 1"})), 0);
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 1"})), 0);
+    EXPECT_EQ(PtsOutOfRange, 0);
+    EXPECT_EQ(x(matrix("a b", {"0 0", "1 1.5"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n" + kOutOfRange);
+    EXPECT_EQ(PtsOutOfRange, 1);
+    EXPECT_EQ(x(matrix("a b", {"-0.001 0", "1 1"})), 0);
+    EXPECT_EQ(PtsOutOfRange, 1);
+    // Values on the limits are inside.
+    EXPECT_EQ(x(matrix("a b", {"0 1", "1 0"})), 0);
+    EXPECT_EQ(report, "Reading from x.mat.\n");
+    EXPECT_EQ(PtsOutOfRange, 0);
+}
+
+// ---- responses ----
+
+TEST_F(DesignReaders, FirstResponsesCreateOneRecordPerColumn)
+{
+    ASSERT_EQ(x(matrix("a b", {"0 0.5", "0.25 1", "1 0.75"})), 0);
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 2"})), 0);
+    ASSERT_EQ(y(matrix("f g h", {"1.5 2 NA", "2.5 -1 0", "3.5 4 1e3"})), 0);
+    EXPECT_EQ(report, "Reading from y.mat.\n" + kNaWarning);
+    EXPECT_TRUE(ka->init);
+    EXPECT_FALSE(ka->ydescrip_init);
+    ASSERT_EQ(ka->p, 3);
+    EXPECT_EQ(ka->c, 0);
+    const char *names[] = {"f", "g", "h"};
+    for (int j = 0; j < 3; j++) {
+        EXPECT_EQ(ka->pvec[j], j);
+        EXPECT_EQ(ka->ydescrip[j][0], NA_VALUE);
+        EXPECT_EQ(ka->ydescrip[j][1], NO_UPPER_BOUND);
+        EXPECT_EQ(ka->ydescrip[j][2], 0.0);
+        expect_shape(kr[j], 3, 2, 1);
+        EXPECT_STREQ(kr[j].ylabel, names[j]);
+        EXPECT_TRUE(kr[j].init.y && kr[j].init.X && kr[j].init.range);
+        EXPECT_STREQ(kr[j].xlabel[1], "b");
+        EXPECT_EQ(kr[j].X[1][0], 0.25);
+        EXPECT_EQ(kr[j].range[1][1], 2.0);
+        EXPECT_EQ(kr[j].stochratio[0], 1.0);
+        EXPECT_EQ(kr[j].loglike[0], NA_VALUE);
+    }
+    EXPECT_EQ(kr[0].y[2], 3.5);
+    EXPECT_EQ(kr[1].y[1], -1.0);
+    EXPECT_EQ(kr[2].y[0], NA_VALUE);
+    EXPECT_EQ(kr[2].y[2], 1000.0);
+}
+
+TEST_F(DesignReaders, LaterResponsesMustRepeatTheNamesInOrder)
+{
+    design_and_responses();
+    std::string before = snapshot(kr, ka);
+
+    EXPECT_EQ(y(matrix("g f", {"1 2", "3 4", "5 6"})), 9);
+    EXPECT_EQ(report, kYAgain + "Reading from y.mat.\n"
+                                "ERROR: The variable names do not match with earlier variable names.\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    EXPECT_EQ(y(matrix("f g h", {"1 2 3", "3 4 5", "5 6 7"})), 7);
+    EXPECT_EQ(report, kYAgain + "Reading from y.mat.\n"
+                                "ERROR: Number of columns does not match with database. Matrix ignored.\n");
+    EXPECT_EQ(y(matrix("f", {"1", "3", "5"})), 7);
+    EXPECT_EQ(y(matrix("f x", {"1 1", "3 1", "5 1"})), 9) << "a wrong name comes before the count";
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    ASSERT_EQ(y(matrix("f g", {"10 20", "30 40", "50 60"})), 0);
+    EXPECT_EQ(report, kYAgain + "Reading from y.mat.\n");
+    EXPECT_EQ(kr[0].y[2], 50.0);
+    EXPECT_EQ(kr[1].y[0], 20.0);
+}
+
+TEST_F(DesignReaders, ResponsesOfAnotherRowCountOrUnreadableAreRefused)
+{
+    ASSERT_EQ(x(matrix("a b", {"0 0.5", "0.25 1", "1 0.75"})), 0);
+    std::string before = snapshot(kr, ka);
+    EXPECT_EQ(y(matrix("f g", {"1 2", "3 4"})), 6);
+    EXPECT_EQ(report, "Reading from y.mat.\nERROR: Number of rows does not match with database. Matrix ignored.\n");
+    EXPECT_EQ(snapshot(kr, ka), before) << "the response set is not fixed by a refused file";
+    EXPECT_EQ(y(matrix("f g", {"1 2", "3 x", "5 6"})), 4);
+    EXPECT_EQ(report, "Reading from y.mat.\nERROR: Some of the Data cannot be interpreted as a number\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+}
+
+// ---- input ranges ----
+
+TEST_F(DesignReaders, RangesInTheOrderOfTheDesignAreStoredInEveryRecord)
+{
+    design_and_responses();
+    ASSERT_EQ(ranges(matrix("Variable NumberLevels Min Max Comment", {"a 3 -1 1 first", "b 5 0.5 2.5e1 second"})),
+              0);
+    EXPECT_EQ(report, "Reading from r.mat.\n");
+    for (int j = 0; j < 2; j++) {
+        EXPECT_TRUE(kr[j].init.range);
+        EXPECT_EQ(kr[j].range[0][0], -1.0);
+        EXPECT_EQ(kr[j].range[0][1], 1.0);
+        EXPECT_EQ(kr[j].range[1][0], 0.5);
+        EXPECT_EQ(kr[j].range[1][1], 25.0);
+    }
+    EXPECT_EQ(PtsOutOfRange, 0);
+    // Lower-case names; an input out of its new range.
+    ASSERT_EQ(ranges(matrix("variable max min", {"a 0.5 0", "b 1 0"})), 0);
+    EXPECT_EQ(report, "Reading from r.mat.\n" + kOutOfRange);
+    EXPECT_EQ(PtsOutOfRange, 1);
+    EXPECT_EQ(kr[1].range[0][1], 0.5);
+    EXPECT_EQ(kr[1].range[1][0], 0.0);
+}
+
+TEST_F(DesignReaders, RangesWithoutVariableColumnAreTakenInDesignOrder)
+{
+    ASSERT_EQ(x(matrix("a b", {"0 0", "1 1"})), 0);
+    ASSERT_EQ(ranges(matrix("Min Max", {"0 1", "0 1"})), 0);
+    EXPECT_EQ(report, "Reading from r.mat.\n"
+                      "WARNING: Assuming xdescription contains variables in same order as x matrix\n");
+    EXPECT_TRUE(kr->init.range);
+    EXPECT_EQ(kr->range[1][1], 1.0);
+}
+
+TEST_F(DesignReaders, RangesMissingABoundAreIgnored)
+{
+    design_and_responses();
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 1"})), 0);
+    std::string before = snapshot(kr, ka);
+    EXPECT_EQ(ranges(matrix("Variable Min", {"a -5", "b -5"})), 0);
+    EXPECT_EQ(report, "Reading from r.mat.\nWARNING: 'Min' or/and  'Max' column are missing. Command ignored.\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    // Without ranges before, the flag stays unset.
+    ASSERT_EQ(x(matrix("a b c", {"0 0 0", "1 1 1", "2 2 2"})), 0);
+    EXPECT_EQ(ranges(matrix("Max", {"1", "1", "1"})), 0);
+    EXPECT_EQ(report, "Reading from r.mat.\nWARNING: 'Min' or/and  'Max' column are missing. Command ignored.\n"
+                      "WARNING: Assuming xdescription contains variables in same order as x matrix\n");
+    EXPECT_FALSE(kr[0].init.range);
+    EXPECT_FALSE(kr[1].init.range);
+}
+
+TEST_F(DesignReaders, RefusedRangesStoreNothing)
+{
+    design_and_responses();
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 1"})), 0);
+    std::string before = snapshot(kr, ka);
+
+    // Min and Max come before the Variable column that fails.
+    EXPECT_EQ(ranges(matrix("Min Max Variable", {"-7 7 b", "-7 7 a"})), 1);
+    EXPECT_EQ(report, "Reading from r.mat.\nERROR: Variables in matrix are not in same order as in x matrix\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    // Names the system gives by default match only a design named so.
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"x1 -7 7", "x2 -7 7"})), 1);
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"a -7 7", "b -7 seven"})), 1);
+    EXPECT_EQ(report, "Reading from r.mat.\nERROR: Some of the input data is not numeric where it ought to be.\n");
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"a NA 7", "b -7 7"})), 1);
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"a 0 1", "b 0 1", "c 0 1"})), 4);
+    EXPECT_EQ(report,
+              "Reading from r.mat.\nERROR: Number of columns in matrix does not match number of x variables\n");
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"a 0 1"})), 4);
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {})), 4);
+    EXPECT_EQ(report, "Reading from r.mat.\nERROR: There are is no data in matrix\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+}
+
+TEST_F(DesignReaders, DefaultNamesReadBackAgainstADesignNamedSo)
+{
+    ASSERT_EQ(x(matrix("x1 x2", {"0 0", "1 1"})), 0);
+    EXPECT_EQ(ranges(matrix("Variable Min Max", {"x1 -7 7", "x2 -7 7"})), 0);
+    EXPECT_EQ(kr->range[1][0], -7.0);
+}
+
+// ---- round trips through the output commands ----
+
+TEST_F(DesignReaders, DesignResponsesAndRangesReadBackUnchanged)
+{
+    ASSERT_EQ(x(matrix("alpha_1 b", {"0.12345 -3.5", "1e-5 100", "-0.00001 2", "12345.6789 0"})), 0);
+    ASSERT_EQ(ranges(matrix("Variable Min Max", {"alpha_1 -1.25 20000", "b -3.5 100.000001"})), 0);
+    ASSERT_EQ(y(matrix("first second third", {"1 2 3", "-0.5 NA 0.03125", "7 8 9", "1e4 2e-5 -3"})), 0);
+    std::string before = snapshot(kr, ka);
+
+    output("X", "x_out.mat");
+    ASSERT_EQ(x(read_file("x_out.mat")), 0) << report;
+    EXPECT_EQ(report, "Reading from x.mat.\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    output("y", "y_out.mat");
+    ASSERT_EQ(y(read_file("y_out.mat")), 0) << report;
+    EXPECT_EQ(report, kYAgain + "Reading from y.mat.\n" + kNaWarning);
+    EXPECT_EQ(snapshot(kr, ka), before);
+
+    output("XDescription", "r_out.mat");
+    ASSERT_EQ(ranges(read_file("r_out.mat")), 0) << report;
+    EXPECT_EQ(report, "Reading from r.mat.\n");
+    EXPECT_EQ(snapshot(kr, ka), before);
+}
+
+TEST_F(DesignReaders, OneResponseReadsBack)
+{
+    ASSERT_EQ(x(matrix("a", {"1", "2"})), 0);
+    ASSERT_EQ(y(matrix("response", {"0.5", "-0.25"})), 0);
+    std::string before = snapshot(kr, ka);
+    output("y", "y_out.mat");
+    ASSERT_EQ(y(read_file("y_out.mat")), 0) << report;
+    EXPECT_EQ(snapshot(kr, ka), before);
+}
+
+} // namespace
