@@ -16,6 +16,9 @@ typedef int boolean;
 // A label: 29 characters and the terminator.
 #define STRING_LEN 30
 typedef char string[STRING_LEN];
+// The longest word of a matrix file (a name or a cell): every label and cell
+// the system writes stays within it, so that its files can be read back.
+#define MAX_FILE_WORD (STRING_LEN - 2)
 
 // The missing value (NA in files) and the stand-in for a missing upper bound.
 const real NA_VALUE = -1e14;

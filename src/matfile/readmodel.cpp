@@ -395,9 +395,11 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
         if (result != 0)
             break;
         // With random error the variance read is the process variance; the
-        // model keeps the total variance and the process share of it.
+        // model keeps the total variance and the process share of it. A
+        // negative process variance has no share to give (it could even make
+        // the total 0).
         if (error_variance > 0) {
-            if (r->var_set && r->var != NA_VALUE) {
+            if (r->var_set && r->var != NA_VALUE && r->var >= 0) {
                 real process = r->var;
                 r->stochratio = process / (error_variance + process);
                 r->stochratio_set = TRUE;

@@ -37,14 +37,14 @@ void real_or_na_cell(real x, real na, char *cell)
 void prefixed_label(const char *prefix, const char *name, int index, char *cell)
 {
     int len = snprintf(cell, STRING_LEN, "%s%s", prefix, name);
-    if (len < STRING_LEN)
+    if (len <= MAX_FILE_WORD)
         return;
     char mark[16];
     int mark_len = snprintf(mark, sizeof mark, "~%d", index + 1);
-    int room = STRING_LEN - 1 - (int)strlen(prefix) - mark_len;
+    int room = MAX_FILE_WORD - (int)strlen(prefix) - mark_len;
     if (room < 0)
         room = 0;
-    snprintf(cell, STRING_LEN, "%s%.*s%s", prefix, room, name, mark);
+    snprintf(cell, MAX_FILE_WORD + 1, "%s%.*s%s", prefix, room, name, mark);
 }
 
 void text_cell(const char *text, char *cell)

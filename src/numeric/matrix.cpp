@@ -50,7 +50,7 @@ void copy_matrix(int n, int m, real **mat, int offset, real **mat_copy, int cp_o
 void real_to_cell(real x, char *cell)
 {
     int len = snprintf(cell, STRING_LEN, "%f", x);
-    if (len >= STRING_LEN)
+    if (len > MAX_FILE_WORD)
         snprintf(cell, STRING_LEN, "%.15e", x);
 }
 

@@ -488,6 +488,12 @@ TEST_F(ModelReaders, ErrorVarianceWithoutUsableProcessVariance)
     EXPECT_TRUE(kr[0].init.var) << "an NA variance is set, as NA";
     EXPECT_EQ(kr[0].var[0], NA_VALUE);
     EXPECT_EQ(kr[1].var[0], 2.0);
+
+    // A negative process variance gives no share (here it would divide by 0).
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance ErrorVariance", {"f -1 1", "g 2 NA"})), 0);
+    EXPECT_EQ(report, reading("d.mat", "ErrorVariance ignored since no StochasticProcess Variance present\n"));
+    EXPECT_EQ(kr[0].var[0], -1.0);
+    EXPECT_EQ(kr[0].stochratio[0], 1.0);
 }
 
 TEST_F(ModelReaders, ErrorVarianceUsesTheVarianceAlreadyHeld)

@@ -136,18 +136,24 @@ TEST_F(Models, LongNamesAreShortenedAndStayDistinct)
     alloc(1, 5, &table);
     alloc(5, &names);
     construct_cormat(kr, ka, table, names);
-    // 6 prefix characters + 21 of the name + "~k" = 29.
-    EXPECT_EQ(row(names, 5), (Row{"Variable", "Theta.abcdefghijklmnopqrstu~1", "Alpha.abcdefghijklmnopqrstu~1",
-                                  "Theta.abcdefghijklmnopqrstu~2", "Alpha.abcdefghijklmnopqrstu~2"}));
+    // 6 prefix characters + 20 of the name + "~k" = 28, the longest word a
+    // matrix file may hold.
+    EXPECT_EQ(row(names, 5), (Row{"Variable", "Theta.abcdefghijklmnopqrst~1", "Alpha.abcdefghijklmnopqrst~1",
+                                  "Theta.abcdefghijklmnopqrst~2", "Alpha.abcdefghijklmnopqrst~2"}));
     frei(1, 5, &table);
     frei(5, &names);
 
-    // A name that fits exactly is kept whole: 6 + 23 = 29.
-    strcpy(kr[0].ylabel, std::string(23, 'z').c_str());
+    // A name that fits exactly is kept whole: 6 + 22 = 28; one more is cut.
+    strcpy(kr[0].ylabel, std::string(22, 'z').c_str());
     string labels[4] = {"Theta", "Alpha", "", ""};
     label_suffix(kr, 2, 2, labels);
-    EXPECT_EQ(std::string(labels[0]), "Theta." + std::string(23, 'z'));
-    EXPECT_EQ(std::string(labels[3]), "Alpha.abcdefghijklmnopqrstu~2");
+    EXPECT_EQ(std::string(labels[0]), "Theta." + std::string(22, 'z'));
+    EXPECT_EQ(std::string(labels[3]), "Alpha.abcdefghijklmnopqrst~2");
+    strcpy(kr[0].ylabel, std::string(23, 'z').c_str());
+    strcpy(labels[0], "Theta");
+    strcpy(labels[1], "Alpha");
+    label_suffix(kr, 2, 2, labels);
+    EXPECT_EQ(std::string(labels[0]), "Theta." + std::string(20, 'z') + "~1");
 }
 
 TEST_F(Models, LabelSuffixRepeatsTheBasesPerResponse)
