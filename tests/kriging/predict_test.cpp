@@ -503,6 +503,29 @@ TEST(Predict, ModelsWithoutParametersGetMissingColumns)
     EXPECT_FALSE(s.kr[0].init.U);
 }
 
+TEST(Predict, VarianceReadAsMissingIsNotUsed)
+{
+    Session s;
+    Problem problem;
+    problem.write_files();
+    write_file("ydescrip.mat",
+               matrix_text("descriptions",
+                           {"Variable", "StochasticProcessVariance", "ErrorVariance", "Min", "Max", "Constraint"},
+                           {{"c", "0.6", "0.2", "NA", "1.8", "TRUE"}, {"y", "NA", "0", "NA", "NA", "FALSE"}}));
+    problem.load(s);
+    krigpredict(s.kr, s.ka, "new.mat", "out.mat");
+    EXPECT_EQ(s.report(), "Reading from new.mat.\nPredicting c ... \nPredicting y ... \n"
+                          "Sorry, can't do that. Stochastic Process Variance is not initialized.\n"
+                          "Writing to file out.mat.\n");
+    Output out("out.mat");
+    ASSERT_EQ(out.code, 0);
+    for (int i = 0; i < out.n; i++) {
+        expect_written(out.mat[i][0], reference::predict(problem.c, problem.points[i]).value, "Pred.c");
+        EXPECT_EQ(out.mat[i][2], NA_VALUE);
+        EXPECT_EQ(out.mat[i][3], NA_VALUE);
+    }
+}
+
 TEST(Predict, PredictionBringsTheDerivedMatricesUpToDate)
 {
     Session s;
