@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
@@ -203,7 +205,7 @@ struct Tokens {
     char slots[10][150];
     char *token[10];
     int count;
-    explicit Tokens(std::initializer_list<const char *> words) : count(0)
+    explicit Tokens(const std::vector<const char *> &words) : count(0)
     {
         for (const char *w : words) {
             snprintf(slots[count], sizeof slots[count], "%s", w);
@@ -218,7 +220,7 @@ struct Parsed {
     std::string in, out, report;
 };
 
-Parsed parse(std::initializer_list<const char *> words)
+Parsed parse(const std::vector<const char *> &words)
 {
     Tokens t(words);
     char in[150] = "", out[150] = "";
@@ -269,7 +271,7 @@ TEST(TokenPredict, TheFiveForms)
 
 TEST(TokenPredict, UsageErrorsSayNothingThemselves)
 {
-    for (auto words : std::vector<std::vector<const char *>>{
+    for (const auto &words : std::vector<std::vector<const char *>>{
              {"Predict", "in.mat"},
              {"Predict", "<"},
              {"Predict", "=", "in.mat"},
@@ -279,16 +281,9 @@ TEST(TokenPredict, UsageErrorsSayNothingThemselves)
              {"Predict", "<", "a.mat", "=", "b.mat"},
              {"Predict", "<", "a.mat", ">", "b.mat", "c.mat"},
          }) {
-        Tokens t({});
-        for (const char *w : words) {
-            snprintf(t.slots[t.count], sizeof t.slots[t.count], "%s", w);
-            t.token[t.count] = t.slots[t.count];
-            t.count++;
-        }
-        char in[150], out[150];
-        ReportCapture capture;
-        EXPECT_EQ(token_predict(t.token, t.count, in, out), 1) << t.count << " tokens";
-        EXPECT_EQ(capture.take(), "");
+        Parsed p = parse(words);
+        EXPECT_EQ(p.result, 1) << words.size() << " tokens";
+        EXPECT_EQ(p.report, "");
     }
 }
 
