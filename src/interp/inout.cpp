@@ -40,6 +40,22 @@ boolean needs(const KrigModel *kr, const char *a, const char *b = NULL)
 // The longest data or header line the matrix reader accepts, newline included.
 const int READABLE_LINE = 148;
 
+// The longest data line of the n x m matrix written as one block: the row
+// number, the cells (a value with many digits overflows its 12-character
+// field) and the closing blank and newline.
+int widest_row(int n, int m, real **matrix)
+{
+    int widest = 0;
+    for (int i = 0; i < n; i++) {
+        int len = snprintf(NULL, 0, " %4d ", i + 1) + 2;
+        for (int j = 0; j < m; j++)
+            len += matrix[i][j] == NA_VALUE ? 12 : snprintf(NULL, 0, " %10.5f ", matrix[i][j]);
+        if (len > widest)
+            widest = len;
+    }
+    return widest;
+}
+
 void object_x(KrigModel *kr, KrigArray *ka, int action, const char *filename)
 {
     if (action == ACTION_READ) {
@@ -92,7 +108,8 @@ void object_y(KrigModel **kr, KrigArray *ka, int action, const char *filename)
         fprintf(ofp, "\n");
         printmatr(n, m, ymat, "y:");
     } else {
-        boolean readable = fits && 6 + (int)strlen(label) + 1 <= READABLE_LINE && 6 + 12 * m + 2 <= READABLE_LINE;
+        boolean readable = fits && 6 + (int)strlen(label) + 1 <= READABLE_LINE &&
+                           widest_row(n, m, ymat) <= READABLE_LINE;
         if (readable) {
             outputmatr(n, m, ymat, filename, NULL, label, "y Matrix", "w");
         } else {

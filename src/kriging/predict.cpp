@@ -26,6 +26,21 @@ real *a_eigvinv = NULL; // their guarded reciprocals
 const char *const default_input = "xpred.mat";
 const char *const default_output = "ypred.mat";
 
+// TRUE when the model holds everything a prediction needs; what is missing is
+// reported. A variance read as NA is missing too: predicting with it would
+// give hugely negative mean squared errors and end the run.
+boolean can_predict(const KrigModel *model)
+{
+    if (!initialized(&model->init, "X", "y", "alpha", "theta", "beta", TRUE) ||
+        !initialized(&model->init, "var", NULL, NULL, NULL, NULL, TRUE))
+        return FALSE;
+    if (model->var[0] == NA_VALUE) {
+        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
@@ -130,8 +145,7 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
     for (int i = 0; i < pc; i++) {
         KrigModel *model = &kr[i];
         fprintf(ofp, "Predicting %s ... \n", model->ylabel);
-        boolean ready = initialized(&model->init, "X", "y", "alpha", "theta", "beta", TRUE) &&
-                        initialized(&model->init, "var", NULL, NULL, NULL, NULL, TRUE);
+        boolean ready = can_predict(model);
         for (int k = 0; k < npred; k++) {
             // Columns of a model that cannot predict hold the missing value.
             out[k][2 * i] = NA_VALUE;

@@ -430,8 +430,13 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                 models[k].var[0] = r->var;
                 models[k].init.var = TRUE;
             }
-            if (r->stochratio_set)
+            if (r->stochratio_set && models[k].stochratio[0] != r->stochratio) {
+                // The correlation matrix and its decomposition hold the
+                // old process share: computed again when next needed.
                 models[k].stochratio[0] = r->stochratio;
+                models[k].init.R = FALSE;
+                models[k].init.U = FALSE;
+            }
             if (r->loglike_set)
                 models[k].loglike[0] = r->loglike;
             if (r->label_col >= 0)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -154,6 +155,102 @@ TEST_F(Report, ResponseSetNeedsAResponse)
     ka.p = 1;
     EXPECT_TRUE(initialized(&ka));
     EXPECT_EQ(capture.take(), "");
+}
+
+// ensure_init on the start-up model with a design and parameters: each
+// derived matrix is computed when its flag is off and left alone when on.
+class EnsureInit : public Report {
+  protected:
+    void SetUp() override
+    {
+        Report::SetUp();
+        for (int i = 0; i < 21; i++) {
+            kr.X[i][0] = 0.05 * i;
+            kr.X[i][1] = std::fmod(0.37 * i, 1.0);
+        }
+        kr.theta[0] = 2.0;
+        kr.theta[1] = 0.5;
+        kr.alpha[0] = 0.5;
+        kr.alpha[1] = 1.0;
+        kr.stochratio[0] = 0.5;
+        kr.init.X = kr.init.theta = kr.init.alpha = TRUE;
+    }
+    double correlation(int i, int j) const
+    {
+        if (i == j)
+            return 1.0;
+        double s = 0.0;
+        for (int k = 0; k < 2; k++)
+            s += kr.theta[k] * std::pow(std::fabs(kr.X[i][k] - kr.X[j][k]), 2.0 - kr.alpha[k]);
+        return 0.5 * std::exp(-s);
+    }
+};
+
+TEST_F(EnsureInit, ComputesTheCorrelationMatrixOnce)
+{
+    ensure_init(&kr, "R");
+    EXPECT_TRUE(kr.init.R);
+    for (int i = 0; i < 21; i++)
+        for (int j = 0; j < 21; j++)
+            EXPECT_NEAR(kr.R[i][j], correlation(i, j), 1e-15) << i << "," << j;
+    kr.R[0][1] = 42.0;
+    ensure_init(&kr, "R");
+    EXPECT_EQ(kr.R[0][1], 42.0) << "a valid matrix is not computed again";
+    EXPECT_EQ(capture.take(), "");
+}
+
+TEST_F(EnsureInit, RegressionMatrixOfOnes)
+{
+    ensure_init(&kr, "F");
+    EXPECT_TRUE(kr.init.F);
+    for (int i = 0; i < 21; i++)
+        EXPECT_EQ(kr.F[i][0], 1.0);
+    kr.F[3][0] = 7.0;
+    ensure_init(&kr, "F");
+    EXPECT_EQ(kr.F[3][0], 7.0);
+}
+
+TEST_F(EnsureInit, DecomposesTheAugmentedMatrix)
+{
+    ensure_init(&kr, "R");
+    ensure_init(&kr, "F");
+    ensure_init(&kr, "U");
+    EXPECT_TRUE(kr.init.U);
+    // Every column u of U with its eigenvalue l satisfies A u = l u, A the
+    // augmented matrix [[0, 1'], [1, R]] built here from the formula.
+    auto A = [&](int i, int j) -> double {
+        if (i == 0 && j == 0)
+            return 0.0;
+        if (i == 0 || j == 0)
+            return 1.0;
+        return correlation(i - 1, j - 1);
+    };
+    for (int c = 0; c < 22; c++) {
+        double norm = 0.0;
+        for (int i = 0; i < 22; i++) {
+            double Au = 0.0;
+            for (int j = 0; j < 22; j++)
+                Au += A(i, j) * kr.U[j][c];
+            EXPECT_NEAR(Au, kr.eigval[c] * kr.U[i][c], 1e-12) << "column " << c << " row " << i;
+            norm += kr.U[i][c] * kr.U[i][c];
+        }
+        EXPECT_NEAR(norm, 1.0, 1e-12);
+        EXPECT_DOUBLE_EQ(kr.eigvalinv[c], 1.0 / kr.eigval[c]);
+    }
+    kr.U[0][0] = 42.0;
+    ensure_init(&kr, "U");
+    EXPECT_EQ(kr.U[0][0], 42.0);
+    EXPECT_EQ(capture.take(), "");
+}
+
+TEST_F(EnsureInit, OnlyDerivedMatricesCanBeComputed)
+{
+    // A valid object is left as it is, whatever it is.
+    ensure_init(&kr, "X");
+    EXPECT_FATAL(ensure_init(&kr, "beta"), "ensure_init: This option is not recognized");
+    EXPECT_FATAL(ensure_init(&kr, "Q"), "initialized_check code bug. Unrecognized option.");
+    kr.init.theta = FALSE;
+    EXPECT_FATAL(ensure_init(&kr, "R"), "calcR: alpha or theta not initialized");
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
 #include "kriging_reference.h"
+#include "numeric/nrerror.h"
 #include "model/krigmodel.h"
 #include "testutil.h"
 
@@ -183,6 +184,116 @@ TEST(VarianceCheck, Bands)
     EXPECT_EQ(variance_check(kr, -0.1, 0), 0.0);
     EXPECT_EQ(capture.take(), "WARNING : MSE for obs. 1 is -0.100000.Set to zero.\n");
     EXPECT_EQ(variance_check(kr, 0.25, 0), 0.25);
+    free_record(kr);
+}
+
+// A design point repeated with the same response makes the augmented matrix
+// singular: the decomposition warns once for the zero eigenvalue, and the
+// pseudo-inverse predicts exactly as the design without the repeat does.
+TEST(KrigBlup, RepeatedDesignPointPredictsAsWithoutIt)
+{
+    std::mt19937 gen(31);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (double stochratio : {1.0, 0.8}) {
+        reference::Model unique = random_model(gen, 9, 2, stochratio);
+        reference::Model repeated = unique;
+        repeated.X.push_back(unique.X[4]);
+        repeated.y.push_back(unique.y[4]);
+        ReportCapture capture;
+        KrigModel *kr = make_record(repeated);
+        std::string warnings = capture.take();
+        if (stochratio == 1.0)
+            EXPECT_EQ(warnings, "WARNING: Correlation Matrix is singular. Proceed with fingers crossed. (T1)\n");
+        else
+            EXPECT_EQ(warnings, "") << "random error keeps the matrix regular";
+        real **xpred = NULL, **ypred = NULL;
+        alloc(5, 2, &xpred);
+        alloc(5, 2, &ypred);
+        for (int i = 0; i < 5; i++)
+            for (int k = 0; k < 2; k++)
+                xpred[i][k] = unit(gen);
+        krigblup(kr, 5, xpred, ypred, -1);
+        for (int i = 0; i < 5; i++) {
+            reference::Prediction p = reference::predict(unique, {xpred[i][0], xpred[i][1]});
+            if (stochratio == 1.0) {
+                EXPECT_NEAR(ypred[i][0], p.value, 1e-8 * (1.0 + std::fabs(p.value))) << "point " << i;
+                EXPECT_NEAR(ypred[i][1], p.se, 1e-6 * std::sqrt(unique.var)) << "point " << i;
+            } else {
+                // With random error the repeat is a second observation and
+                // does change the prediction: the regular matrix of the
+                // repeated design gives it.
+                reference::Prediction q = reference::predict(repeated, {xpred[i][0], xpred[i][1]});
+                EXPECT_NEAR(ypred[i][0], q.value, 1e-9 * (1.0 + std::fabs(q.value))) << "point " << i;
+                EXPECT_NEAR(ypred[i][1], q.se, 1e-9 * std::sqrt(unique.var)) << "point " << i;
+            }
+        }
+        EXPECT_EQ(capture.take(), "");
+        frei(5, 2, &ypred);
+        frei(5, 2, &xpred);
+        free_record(kr);
+    }
+}
+
+// A negative variance turns every mean squared error negative; small ones
+// are warned about and set to zero, at a design point they vanish silently.
+TEST(KrigBlup, NegativeVarianceThroughTheBands)
+{
+    std::mt19937 gen(13);
+    reference::Model m = random_model(gen, 8, 2, 1.0);
+    m.var = 1.0;
+    KrigModel *kr = make_record(m);
+    kr->var[0] = -1e-3;
+    real **xpred = NULL, **ypred = NULL;
+    alloc(2, 2, &xpred);
+    alloc(2, 2, &ypred);
+    xpred[0][0] = m.X[3][0];
+    xpred[0][1] = m.X[3][1];
+    xpred[1][0] = 1.5;
+    xpred[1][1] = -0.5;
+    ReportCapture capture;
+    krigblup(kr, 2, xpred, ypred, -1);
+    reference::Prediction far = reference::predict(m, {1.5, -0.5});
+    char expected[100];
+    snprintf(expected, sizeof expected, "WARNING : MSE for obs. 2 is %f.Set to zero.\n", -1e-3 * far.se * far.se);
+    EXPECT_EQ(capture.take(), expected);
+    EXPECT_EQ(ypred[0][1], 0.0);
+    EXPECT_EQ(ypred[1][1], 0.0);
+    frei(2, 2, &ypred);
+    frei(2, 2, &xpred);
+    kr->var[0] = 1.0;
+    free_record(kr);
+}
+
+// Below -0.1 the run ends after the emergency dump of the model (in a child
+// process; its report goes to a file read afterwards).
+TEST(VarianceCheck, FarBelowZeroEndsTheRunWithTheDump)
+{
+    ScratchDir dir;
+    std::mt19937 gen(17);
+    reference::Model m = random_model(gen, 4, 1, 1.0);
+    KrigModel *kr = make_record(m);
+    snprintf(kr->ylabel, sizeof(string), "resp");
+    snprintf(kr->xlabel[0], sizeof(string), "in");
+    EXPECT_EXIT(
+        {
+            ofp = fopen("report.txt", "w");
+            variance_check(kr, -0.5, 2);
+        },
+        ::testing::ExitedWithCode(1),
+        ::testing::StrEq("Brix's runtime errors ... \n"
+                         "krigblup,krigcov or mse_anyX: MSE in covariance is negative, possibly due to scaling. \n"
+                         "Emergency output of X,y,RegressionModel,StochasticProcessModeland yDescription\n"
+                         "Now exiting to system ... \n "));
+    EXPECT_EQ(read_file("report.txt"), "Observation Number  3\n"
+                                       "mse : -0.500000\n"
+                                       "Writing to file error_x.mat.\n"
+                                       "Writing to file error_beta.mat.\n"
+                                       "Writing to file error_corpar.mat.\n"
+                                       "Writing to file error_ydescrip.mat.\n");
+    for (const char *file : {"error_x.mat", "error_y.mat", "error_beta.mat", "error_corpar.mat", "error_ydescrip.mat"})
+        EXPECT_TRUE(file_exists(file)) << file;
+    // The record has no regression coefficient: it is written as missing.
+    EXPECT_NE(read_file("error_beta.mat").find("    1        resp           1            NA  \n"), std::string::npos);
     free_record(kr);
 }
 
