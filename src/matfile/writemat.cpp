@@ -243,7 +243,7 @@ void printvecr(int n, const real *vector, const char *text)
     if (n > SCREEN_ITEMS)
         fprintf(ofp, "\n");
     for (int i = 0; i < n; i++) {
-        fprintf(ofp, " %10.5f ", vector[i]);
+        write_cell(ofp, vector[i]);
         if ((i + 1) % SCREEN_ITEMS == 0)
             fprintf(ofp, "\n");
     }
@@ -255,7 +255,7 @@ void printmatr(int n, int m, real **matrix, const char *text)
     fprintf(ofp, "%s \n", text);
     for (int i = 0; i < n; i++) {
         for (int j = 0; j < m; j++) {
-            fprintf(ofp, " %10.5f ", matrix[i][j]);
+            write_cell(ofp, matrix[i][j]);
             if ((j + 1) % SCREEN_ITEMS == 0)
                 fprintf(ofp, "\n");
         }

@@ -29,7 +29,8 @@ void outputmatr_cover(int n_row, int n_col, real **matrix, const char *filename,
 void outputmats_cover(int n_row, int n_col, string **matrix, const char *filename, const string *label,
                       const char *comment);
 
-// Screen printers on the report stream, six items per line.
+// Screen printers on the report stream, six items per line; the missing
+// value shows as NA, as in files.
 void printvecs(int n, const string *vector, const char *text);
 void printvecr(int n, const real *vector, const char *text);
 void printmatr(int n, int m, real **matrix, const char *text);

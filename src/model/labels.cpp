@@ -44,7 +44,9 @@ void prefixed_label(const char *prefix, const char *name, int index, char *cell)
     int room = MAX_FILE_WORD - (int)strlen(prefix) - mark_len;
     if (room < 0)
         room = 0;
-    snprintf(cell, MAX_FILE_WORD + 1, "%s%.*s%s", prefix, room, name, mark);
+    char shortened[2 * STRING_LEN + sizeof mark];
+    snprintf(shortened, sizeof shortened, "%s%.*s%s", prefix, room, name, mark);
+    snprintf(cell, STRING_LEN, "%.*s", MAX_FILE_WORD, shortened);
 }
 
 void text_cell(const char *text, char *cell)
