@@ -19,76 +19,12 @@
 #include "interp/options.h"
 #include "matfile/readdesign.h"
 #include "model/krigmodel.h"
+#include "reader_support.h"
 #include "testutil.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-std::string matrix(const std::string &header, const Lines &rows)
-{
-    std::string text = "----------\n" + header + "\n----------\n";
-    for (const std::string &row : rows)
-        text += row + "\n";
-    return text;
-}
-
-std::string real_text(real x)
-{
-    char buf[40];
-    snprintf(buf, sizeof buf, "%.17g", x);
-    return buf;
-}
-
-// Everything a reader may change in the store, as text (see the design
-// readers' tests); equal snapshots mean an unchanged store.
-std::string snapshot(const KrigModel *kr, const KrigArray *ka)
-{
-    std::string s;
-    int count = model_count(ka);
-    for (int i = 0; i < count; i++) {
-        const KrigModel &m = kr[i];
-        int n = m.n[0], d = m.d[0], r = m.r[0];
-        const InitStruct &f = m.init;
-        s += "record " + std::to_string(i) + " n " + std::to_string(n) + " d " + std::to_string(d) + " r " +
-             std::to_string(r) + " ylabel " + m.ylabel + "\n flags";
-        for (int flag : {f.X, f.y, f.R, f.F, f.beta, f.alpha, f.theta, f.U, f.var, f.range, f.d, f.n})
-            s += " " + std::to_string(flag);
-        s += "\n var " + real_text(m.var[0]) + " stochratio " + real_text(m.stochratio[0]) + " loglike " +
-             real_text(m.loglike[0]) + "\n beta";
-        for (int k = 0; k < r; k++)
-            s += " " + real_text(m.beta[k]);
-        s += "\n xlabel";
-        for (int k = 0; k < d; k++)
-            s += std::string(" ") + m.xlabel[k];
-        s += "\n alpha theta range";
-        for (int k = 0; k < d; k++)
-            s += " " + real_text(m.alpha[k]) + "/" + real_text(m.theta[k]) + "/" + real_text(m.range[k][0]) +
-                 ":" + real_text(m.range[k][1]);
-        s += "\n X y";
-        for (int i2 = 0; i2 < n; i2++) {
-            s += " |";
-            for (int k = 0; k < d; k++)
-                s += " " + real_text(m.X[i2][k]);
-            s += " ; " + real_text(m.y[i2]);
-        }
-        s += "\n";
-    }
-    s += "set init " + std::to_string(ka->init) + " ydescrip_init " + std::to_string(ka->ydescrip_init) +
-         " p " + std::to_string(ka->p) + " c " + std::to_string(ka->c) + "\n";
-    if (ka->init) {
-        for (int j = 0; j < ka->p; j++)
-            s += " p" + std::to_string(ka->pvec[j]);
-        for (int j = 0; j < ka->c; j++)
-            s += " c" + std::to_string(ka->cvec[j]);
-        for (int j = 0; j < ka->p + ka->c; j++)
-            s += " [" + real_text(ka->ydescrip[j][0]) + " " + real_text(ka->ydescrip[j][1]) + " " +
-                 real_text(ka->ydescrip[j][2]) + "]";
-        s += "\n";
-    }
-    s += "RandomError " + std::to_string(RandomError) + "\n";
-    return s;
-}
+using namespace reader_support;
 
 const std::string kNotNumeric = "ERROR: Some of the input data is not numeric where it ought to be.\n";
 const std::string kTerm = "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n";
