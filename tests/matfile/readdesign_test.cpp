@@ -57,63 +57,25 @@ const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations o
                                "output will result into errors.\n\n";
 const std::string kOutOfRange = "WARNING: Not all x elements are within range limits.\n";
 
-// The start-up store (one record of 21 runs, 2 inputs, 1 term, and an empty
-// response set) in a scratch directory, in tracking mode.
-class DesignReaders : public ::testing::Test {
+class DesignReaders : public StoreTest {
   protected:
     void SetUp() override
     {
-        SPEED = 0;
-        start_real = size_list;
-        start_int = size_int_list;
-        start_rows = size_dlist;
-        kr = (KrigModel *)malloc(sizeof(KrigModel));
-        NULL_KrigModel(kr);
-        init_KrigModel(kr, 21, 2, 1);
-        ka = (KrigArray *)malloc(sizeof(KrigArray));
-        init_KrigArray(ka);
+        StoreTest::SetUp();
         PtsOutOfRange = 0;
-        RandomError = FALSE;
-    }
-    void TearDown() override
-    {
-        free_Krig_cover(ka, kr);
-        RandomError = FALSE;
-        EXPECT_EQ(size_list, start_real);
-        EXPECT_EQ(size_int_list, start_int);
-        EXPECT_EQ(size_dlist, start_rows);
-        SPEED = 1;
     }
 
     int x(const std::string &content)
     {
-        write_file("x.mat", content);
-        ReportCapture capture;
-        int code = read_x(kr, ka, "x.mat");
-        report = capture.take();
-        return code;
+        return read_with("x.mat", content, [this](const char *f) { return read_x(kr, ka, f); });
     }
     int y(const std::string &content)
     {
-        write_file("y.mat", content);
-        ReportCapture capture;
-        int code = read_y(&kr, ka, "y.mat");
-        report = capture.take();
-        return code;
+        return read_with("y.mat", content, [this](const char *f) { return read_y(&kr, ka, f); });
     }
     int ranges(const std::string &content)
     {
-        write_file("r.mat", content);
-        ReportCapture capture;
-        int code = read_xdescrip(kr, ka, "r.mat");
-        report = capture.take();
-        return code;
-    }
-    // Writes an object with the output command's writer.
-    void output(const char *object, const char *file)
-    {
-        ReportCapture capture;
-        menu_print(&kr, ka, ACTION_OUTPUT, object, file);
+        return read_with("r.mat", content, [this](const char *f) { return read_xdescrip(kr, ka, f); });
     }
 
     // The usual start: the 3-run design a, b and the responses f, g.
@@ -122,12 +84,6 @@ class DesignReaders : public ::testing::Test {
         ASSERT_EQ(x(matrix("a b", {"0 0.5", "0.25 1", "1 0.75"})), 0) << report;
         ASSERT_EQ(y(matrix("f g", {"1.5 2", "2.5 -1", "3.5 4"})), 0) << report;
     }
-
-    ScratchDir dir;
-    KrigModel *kr = NULL;
-    KrigArray *ka = NULL;
-    std::string report;
-    int start_real = 0, start_int = 0, start_rows = 0;
 };
 
 // ---- design ----

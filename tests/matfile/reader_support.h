@@ -7,8 +7,15 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "alloc/alloc.h"
+#include "interp/inout.h"
 #include "interp/options.h"
 #include "model/krigmodel.h"
+#include "testutil.h"
 
 namespace reader_support {
 
@@ -81,6 +88,58 @@ inline std::string snapshot(const KrigModel *kr, const KrigArray *ka)
     s += "RandomError " + std::to_string(RandomError) + "\n";
     return s;
 }
+
+// The start-up store (one record of 21 runs, 2 inputs, 1 term, and an empty
+// response set) in a scratch directory, in tracking allocation mode; at the
+// end every block must have been released.
+class StoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        SPEED = 0;
+        start_real = size_list;
+        start_int = size_int_list;
+        start_rows = size_dlist;
+        kr = (KrigModel *)malloc(sizeof(KrigModel));
+        NULL_KrigModel(kr);
+        init_KrigModel(kr, 21, 2, 1);
+        ka = (KrigArray *)malloc(sizeof(KrigArray));
+        init_KrigArray(ka);
+        RandomError = FALSE;
+    }
+    void TearDown() override
+    {
+        free_Krig_cover(ka, kr);
+        RandomError = FALSE;
+        EXPECT_EQ(size_list, start_real);
+        EXPECT_EQ(size_int_list, start_int);
+        EXPECT_EQ(size_dlist, start_rows);
+        SPEED = 1;
+    }
+
+    // Writes `content` to `file` and reads it with `reader` (called with the
+    // file name); the report is kept in `report`.
+    template <typename Reader> int read_with(const char *file, const std::string &content, Reader reader)
+    {
+        write_file(file, content);
+        ReportCapture capture;
+        int code = reader(file);
+        report = capture.take();
+        return code;
+    }
+    // Writes an object with the output command's writer.
+    void output(const char *object, const char *file)
+    {
+        ReportCapture capture;
+        menu_print(&kr, ka, ACTION_OUTPUT, object, file);
+    }
+
+    ScratchDir dir;
+    KrigModel *kr = NULL;
+    KrigArray *ka = NULL;
+    std::string report;
+    int start_real = 0, start_int = 0, start_rows = 0;
+};
 
 } // namespace reader_support
 

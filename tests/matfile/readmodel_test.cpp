@@ -29,59 +29,19 @@ using namespace reader_support;
 const std::string kNotNumeric = "ERROR: Some of the input data is not numeric where it ought to be.\n";
 const std::string kTerm = "WARNING: Term should be 1 for intercept, nothing else is implemented right now\n";
 
-class ModelReaders : public ::testing::Test {
+class ModelReaders : public StoreTest {
   protected:
-    void SetUp() override
-    {
-        SPEED = 0;
-        start_real = size_list;
-        start_int = size_int_list;
-        start_rows = size_dlist;
-        kr = (KrigModel *)malloc(sizeof(KrigModel));
-        NULL_KrigModel(kr);
-        init_KrigModel(kr, 21, 2, 1);
-        ka = (KrigArray *)malloc(sizeof(KrigArray));
-        init_KrigArray(ka);
-        RandomError = FALSE;
-    }
-    void TearDown() override
-    {
-        free_Krig_cover(ka, kr);
-        RandomError = FALSE;
-        EXPECT_EQ(size_list, start_real);
-        EXPECT_EQ(size_int_list, start_int);
-        EXPECT_EQ(size_dlist, start_rows);
-        SPEED = 1;
-    }
-
     int corpar(const std::string &content)
     {
-        write_file("c.mat", content);
-        ReportCapture capture;
-        int code = read_corpar(kr, ka, "c.mat");
-        report = capture.take();
-        return code;
+        return read_with("c.mat", content, [this](const char *f) { return read_corpar(kr, ka, f); });
     }
     int beta(const std::string &content)
     {
-        write_file("b.mat", content);
-        ReportCapture capture;
-        int code = read_beta(&kr, ka, "b.mat");
-        report = capture.take();
-        return code;
+        return read_with("b.mat", content, [this](const char *f) { return read_beta(&kr, ka, f); });
     }
     int ydescrip(const std::string &content)
     {
-        write_file("d.mat", content);
-        ReportCapture capture;
-        int code = read_ydescrip(&kr, ka, "d.mat");
-        report = capture.take();
-        return code;
-    }
-    void output(const char *object, const char *file)
-    {
-        ReportCapture capture;
-        menu_print(&kr, ka, ACTION_OUTPUT, object, file);
+        return read_with("d.mat", content, [this](const char *f) { return read_ydescrip(&kr, ka, f); });
     }
     void design(const std::string &content)
     {
@@ -105,12 +65,6 @@ class ModelReaders : public ::testing::Test {
     {
         return std::string("Reading from ") + file + ".\n" + rest;
     }
-
-    ScratchDir dir;
-    KrigModel *kr = NULL;
-    KrigArray *ka = NULL;
-    std::string report;
-    int start_real = 0, start_int = 0, start_rows = 0;
 };
 
 // ---- correlation parameters ----
