@@ -6,8 +6,9 @@
 #include "alloc/alloc.h"
 #include "interp/inout.h"
 #include "interp/options.h"
-#include "interp/reports.h"
-#include "interp/tokenize.h"
+#include "interp/info.h"
+#include "model/reports.h"
+#include "matfile/tokenize.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 

@@ -1,37 +1,11 @@
-// Option settings: process-wide settings that steer fitting and
-// minimisation, set by command lines "keyword = value".
+// Option lines: the handlers of the command lines "keyword = value" that
+// set the option settings.
 #ifndef MORLA_OPTIONS_H
 #define MORLA_OPTIONS_H
 
 #include "general.h"
 #include "model/krig.h"
-
-#define FUNCNAME_LEN 150
-
-extern int MleTries;                  // tries of the likelihood maximisation
-extern char FuncName[FUNCNAME_LEN];   // objective-function command or program
-extern boolean init_FuncName;         // an objective function has been given
-extern boolean SystemCommandFunction; // FuncName is a shell command of words
-extern int MinSample;                 // observations needed before convergence counts
-extern int GridSize;                  // points per input of evaluation grids
-extern int MinimizationMleFrequency;  // refit every this many iterations
-extern int MaxObsForMle;              // periodic refits stop at this many observations
-extern real MinimizationMlePerc;      // refit after this growth of the design (0: absent)
-extern real MinTarget;                // target of the minimisation
-extern boolean init_MinTarget;        // MinTarget has been given
-extern int GlobalEiParam;             // exponent of the generalised expected improvement
-extern int CriterionOptimTries;       // starts of the criterion maximisation (-1: not set)
-extern real StopTolAbs;               // absolute stopping tolerance
-extern real StopTolRel;               // relative stopping tolerance
-extern string StopCrit;               // "tolerance" or "quantile"
-extern string CriterionOptimMethod;   // "simplex" or "powell"
-extern string CriterionOptimStart;    // "random", "displacement" or "distanceneighbour"
-extern boolean RandomError;           // responses carry random error
-
-// Settings without a keyword.
-extern real OptTolAbs;
-extern real OptTolRel;
-extern real StopCritPerc;
+#include "model/settings.h"
 
 // Handles one "keyword = value" line (every keyword of the command table
 // except SystemCommandObjectiveFunction); all outcomes are messages.

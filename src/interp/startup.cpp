@@ -8,7 +8,7 @@
 #include "alloc/alloc.h"
 #include "interp/menu.h"
 #include "interp/options.h"
-#include "interp/unix.h"
+#include "numeric/unix.h"
 #include "model/krigmodel.h"
 #include "numeric/nrerror.h"
 #include "numeric/unif.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "alloc/alloc.h"
-#include "interp/dumps.h"
+#include "matfile/dumps.h"
 #include "kriging/correlation.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"

@@ -3,9 +3,11 @@
 #include "kriging/correlation.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "numeric/eigen.h"
 #include "numeric/matrix.h"
+#include "model/reports.h"
 #include "numeric/nrerror.h"
 
 // The label under which a rejected ratio is shown.
@@ -117,4 +119,18 @@ void kr_cover_augmR(KrigModel *kr)
 {
     calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->U, kr->eigval, kr->eigvalinv);
     kr->init.U = TRUE;
+}
+
+void ensure_init(KrigModel *kr, const char *name)
+{
+    if (initialized(&kr->init, name, NULL, NULL, NULL, NULL, FALSE))
+        return;
+    if (strcmp(name, "R") == 0)
+        kr_calcR(kr);
+    else if (strcmp(name, "F") == 0)
+        kr_calcF(kr);
+    else if (strcmp(name, "U") == 0)
+        kr_cover_augmR(kr);
+    else
+        nrerror("ensure_init: This option is not recognized");
 }

@@ -52,4 +52,8 @@ void kr_calcF(KrigModel *kr);
 // U flag. R and F must be current.
 void kr_cover_augmR(KrigModel *kr);
 
+// Makes the derived object "R", "F" or "U" of the model valid, computing it
+// when its flag is not set; any other name is fatal.
+void ensure_init(KrigModel *kr, const char *name);
+
 #endif

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
-#include "interp/reports.h"
+#include "model/reports.h"
 #include "kriging/blup.h"
 #include "kriging/correlation.h"
 #include "matfile/readmat.h"

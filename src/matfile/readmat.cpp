@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
-#include "interp/tokenize.h"
+#include "matfile/tokenize.h"
 #include "numeric/nrerror.h"
 
 namespace {

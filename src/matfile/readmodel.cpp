@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
-#include "interp/options.h"
+#include "model/settings.h"
 #include "matfile/readmat.h"
 #include "model/krigmodel.h"
 #include "model/labels.h"

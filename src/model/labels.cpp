@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
-#include "interp/options.h"
+#include "model/settings.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "alloc/alloc.h"
-#include "interp/reports.h"
+#include "kriging/correlation.h"
+#include "model/reports.h"
 #include "matfile/readmat.h"
 #include "session.h"
 #include "testutil.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "alloc/alloc.h"
-#include "interp/inout.h"
-#include "interp/options.h"
+#include "matfile/objects.h"
+#include "model/settings.h"
 #include "model/krigmodel.h"
 #include "reader_support.h"
 #include "testutil.h"

@@ -12,8 +12,8 @@
 #include <cstdlib>
 
 #include "alloc/alloc.h"
-#include "interp/inout.h"
-#include "interp/options.h"
+#include "matfile/objects.h"
+#include "model/settings.h"
 #include "model/krigmodel.h"
 #include "testutil.h"
 

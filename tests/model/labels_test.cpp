@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "alloc/alloc.h"
-#include "interp/options.h"
+#include "model/settings.h"
 #include "model/krigmodel.h"
 #include "testutil.h"
 

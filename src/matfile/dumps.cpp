@@ -1,10 +1,10 @@
 // Emergency and temporary dumps of one model's objects.
-#include "interp/dumps.h"
+#include "matfile/dumps.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "interp/inout.h"
+#include "matfile/objects.h"
 #include "numeric/nrerror.h"
 
 namespace {

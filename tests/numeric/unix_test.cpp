@@ -1,5 +1,5 @@
 // CPU timer formats and shell commands run in a child process.
-#include "interp/unix.h"
+#include "numeric/unix.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reports on the state of the program and the validity checks that commands
 // run before they touch an object: the database report (sizes of the loaded
-// data and the options in force), the list of valid commands, and the
-// "is this object loaded" tests on a model's flags and on the response set.
+// data and the options in force) and the "is this object loaded" tests on a
+// model's flags and on the response set.
 #ifndef MORLA_REPORTS_H
 #define MORLA_REPORTS_H
 
@@ -16,10 +16,6 @@
 // MleMaxObs and the criterion's tolerances or quantile. ka may be NULL
 // (treated as a response set not yet sized).
 void database(const KrigModel *kr, const KrigArray *ka);
-
-// Writes the list of valid commands to `ofp`; with more than one token on
-// the command line, only the message that nothing may follow "info".
-void info(int n_token);
 
 // The flag of the object `name` ("X", "y", "R", "F", "beta", "alpha",
 // "theta", "U", "range", "var", or "FuncName" for the objective-function
@@ -36,9 +32,5 @@ boolean initialized(const InitStruct *init, const char *n1, const char *n2, cons
 // TRUE when the response set holds at least one response (p > 0); otherwise
 // writes "Sorry, there are no response variables.\n" and returns FALSE.
 boolean initialized(const KrigArray *ka);
-
-// Makes the derived object "R", "F" or "U" of the model valid, computing it
-// when its flag is not set; any other name is fatal.
-void ensure_init(KrigModel *kr, const char *name);
 
 #endif

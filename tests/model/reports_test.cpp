@@ -1,6 +1,8 @@
 // Database report lines by state and option, the command list, and the
 // validity checks with their display names and messages.
-#include "interp/reports.h"
+#include "interp/info.h"
+#include "kriging/correlation.h"
+#include "model/reports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // CPU timing and shell commands.
-#include "interp/unix.h"
+#include "numeric/unix.h"
 
 #include <sys/times.h>
 #include <sys/types.h>

@@ -2,7 +2,7 @@
 // contents, the messages for objects that are not loaded, the replacement of
 // earlier temporary files, and the end of the process after an emergency
 // dump (status 1, its lines on standard error, the report complete).
-#include "interp/dumps.h"
+#include "matfile/dumps.h"
 
 #include <gtest/gtest.h>
 

@@ -1,59 +1,16 @@
-// The database report, the command list and the validity checks on a
-// model's objects and on the response set.
-#include "interp/reports.h"
+// The database report and the validity checks on a model's objects and on
+// the response set.
+#include "model/reports.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "interp/options.h"
-#include "kriging/correlation.h"
+#include "model/settings.h"
 #include "numeric/nrerror.h"
 
 namespace {
 
 const char *const DASH_LINE = "---------------------------------------------\n";
-
-// The command list written by `info`, line by line.
-const char *const COMMAND_LIST[] = {
-    "List of valid commands: \n",
-    "\nIN/OUTPUT:\n",
-    "(X|y|RegressionModel|StochasticProcessModel|range) (<|>) ([filename]|screen)\n",
-    "(R|F|YDescription|XDescription)                    (<|>)  ([filename]|screen)\n",
-    "\nFUNCTIONS:\n",
-    "Fit\n",
-    "CrossValidate                  {< xfilename yfilename} > ([filename]|screen)\n",
-    "Predict                         < {[filename]|screen} > {[filename]|screen}\n",
-    "Minimize\n",
-    "MinimizeStage  {number}         > {[filename]|screen}\n",
-    "MainEffects                     > {[filename]|screen}\n",
-    "JointEffects                    > {[filename]|screen}\n",
-    "\nOPTIONS:\n",
-    "GridSize \t\t\t= {number} #default is 10\n",
-    "GlobalExpectedImprovement\t= {number} #default is 1\n",
-    "MinimumSample\t \t\t= {number} #default is 0\n",
-    "MleFrequency\t\t \t= {number} #default is 1\n",
-    "MleMaxObs\t            \t= {number} #default is 200\n",
-    "MlePercentage\t\t\t= {number} #absent by default\n",
-    "MinimizationTarget             \t= {number} #equals min(y_1 ... y_n) by default\n",
-    "ObjectiveFunction \t\t= {name of executable}\n",
-    "RandomError\t\t\t= {TRUE/FALSE}\n",
-    "RandomSeed \t\t\t= {number} #default is 10\n",
-    "SystemCommandObjectiveFunction  = {system command for function}\n",
-    "StoppingCriterion \t\t= {quantile/tolerance} #default is tolerance\n",
-    "StoppingAbsoluteTolerance \t= {number} #default is 0.001\n",
-    "StoppingRelativeTolerance \t= {number} #default is 0.001\n",
-    "Tries\t \t\t\t= {number} #default is 3\n",
-    "CriterionOptimStart             = {random|displacement|distanceneighbour}\n",
-    "                                 #default is distanceneighbour\n",
-    "CriterionOptimMethod            = {simplex|powell} #default is simplex\n",
-    "CriterionOptimTries             = {number} #default is 2*n\n",
-    "\nOTHER:\n",
-    "check_allocation (as first command only)\n",
-    "#{comment}\n",
-    "Info\n",
-    "Database\n",
-    "Quit\n",
-};
 
 } // namespace
 
@@ -107,16 +64,6 @@ void database(const KrigModel *kr, const KrigArray *ka)
     if (init_FuncName && SystemCommandFunction)
         fprintf(ofp, "SystemCommandObjectiveFunction:\n\t%15s\n", FuncName);
     fprintf(ofp, "%s", DASH_LINE);
-}
-
-void info(int n_token)
-{
-    if (n_token > 1) {
-        fprintf(ofp, "Unexpected input. No tokens should follow 'info' (other than comments)\n");
-        return;
-    }
-    for (const char *line : COMMAND_LIST)
-        fprintf(ofp, "%s", line);
 }
 
 boolean initialized_check(const InitStruct *init, const char *name, char *display)
@@ -182,18 +129,4 @@ boolean initialized(const KrigArray *ka)
         return TRUE;
     fprintf(ofp, "Sorry, there are no response variables.\n");
     return FALSE;
-}
-
-void ensure_init(KrigModel *kr, const char *name)
-{
-    if (initialized(&kr->init, name, NULL, NULL, NULL, NULL, FALSE))
-        return;
-    if (strcmp(name, "R") == 0)
-        kr_calcR(kr);
-    else if (strcmp(name, "F") == 0)
-        kr_calcF(kr);
-    else if (strcmp(name, "U") == 0)
-        kr_cover_augmR(kr);
-    else
-        nrerror("ensure_init: This option is not recognized");
 }

@@ -1,5 +1,5 @@
 // Line tokenizer for command lines and matrix-file lines.
-#include "interp/tokenize.h"
+#include "matfile/tokenize.h"
 
 #include <cstdio>
 

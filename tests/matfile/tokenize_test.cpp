@@ -1,5 +1,5 @@
 // Tokenizer rules: blanks, separators, comments, slot and length limits.
-#include "interp/tokenize.h"
+#include "matfile/tokenize.h"
 
 #include <gtest/gtest.h>
 
