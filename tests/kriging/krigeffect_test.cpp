@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <sstream>
 
 #include "model/krigmodel.h"
@@ -100,18 +99,16 @@ TEST(JointEffects, PairsInOrderSecondInputFastestOthersAtTheirMidpoints)
     Session s;
     const int n = 12, d = 3, G = 3;
     KrigModel *kr = make_record(n, d);
-    std::mt19937 gen(7);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double lower[d] = {0.0, 10.0, -4.0}, upper[d] = {1.0, 20.0, -2.0};
     for (int k = 0; k < d; k++) {
         kr->range[k][0] = lower[k];
         kr->range[k][1] = upper[k];
-        kr->theta[k] = 1.0 / ((upper[k] - lower[k]) * (upper[k] - lower[k]));
+        kr->theta[k] = 0.5 / ((upper[k] - lower[k]) * (upper[k] - lower[k]));
     }
-    for (int i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++) { // scattered points of the box
         for (int k = 0; k < d; k++)
-            kr->X[i][k] = lower[k] + (upper[k] - lower[k]) * unit(gen);
-        kr->y[i] = unit(gen);
+            kr->X[i][k] = lower[k] + (upper[k] - lower[k]) * fmod(0.37 * (i + 1) * (k + 2), 1.0);
+        kr->y[i] = cos(i);
     }
     GridSize = G;
     Rows rows = screen_effects(s, kr, JointEffects);

@@ -1,5 +1,5 @@
 // Powell's minimiser on problems with known minima, at the minimum itself and
-// at the iteration limit, and its bracketing step. Every test runs in
+// at the iteration limit. Every test runs in
 // tracking mode and checks that the work vectors are released.
 #include "numeric/powell.h"
 
@@ -64,7 +64,7 @@ real sum_of_squares(real *x, int n)
     return s;
 }
 
-TEST_F(PowellSearch, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrock)
+TEST_F(PowellSearch, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrockWithinTheLimit)
 {
     real p[3] = {-3.0, 4.0, 2.0}, fret = -1;
     EXPECT_LT(run(correlated, 1e-12, 200, 3, p, &fret), 200);
@@ -77,6 +77,13 @@ TEST_F(PowellSearch, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrock)
     EXPECT_NEAR(q[0], 1.0, 1e-4);
     EXPECT_NEAR(q[1], 1.0, 2e-4);
     EXPECT_LT(fret, 1e-8);
+
+    // One sweep that does not pass the test: the limit is reported, not fatal.
+    real r[3] = {-3.0, 4.0, 2.0};
+    real start = correlated(r, 3);
+    EXPECT_EQ(run(correlated, 1e-12, 1, 3, r, &fret), 1);
+    EXPECT_LT(fret, start);
+    EXPECT_EQ(fret, correlated(r, 3));
 }
 
 TEST_F(PowellSearch, StartedAtTheMinimumReturnsZeroWithoutMoving)
@@ -88,25 +95,6 @@ TEST_F(PowellSearch, StartedAtTheMinimumReturnsZeroWithoutMoving)
         for (int i = 0; i < n; i++)
             EXPECT_EQ(p[i], 0.0);
     }
-}
-
-TEST_F(PowellSearch, IterationLimitIsReportedNotFatal)
-{
-    real p[3] = {-3.0, 4.0, 2.0}, fret = -1;
-    real start = correlated(p, 3);
-    EXPECT_EQ(run(correlated, 1e-12, 1, 3, p, &fret), 1);
-    EXPECT_LT(fret, start) << "the point after one sweep";
-    EXPECT_EQ(fret, correlated(p, 3));
-}
-
-TEST_F(PowellSearch, BracketsTheMinimumOfAParabola)
-{
-    real ax = 0, bx = 1, cx, fa, fb, fc;
-    mnbrak(&ax, &bx, &cx, &fa, &fb, &fc, [](real x) { return (x - 5.0) * (x - 5.0); });
-    EXPECT_LE(fb, fa);
-    EXPECT_LE(fb, fc);
-    EXPECT_GT((bx - ax) * (cx - bx), 0.0) << "bx between ax and cx";
-    EXPECT_EQ(fc, (cx - 5.0) * (cx - 5.0));
 }
 
 } // namespace
