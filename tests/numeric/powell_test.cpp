@@ -1,45 +1,27 @@
 // Powell's minimiser on problems with known minima, at the minimum itself and
-// at the iteration limit. Every test runs in
-// tracking mode and checks that the work vectors are released.
+// at the iteration limit; each in a session that checks that every work vector
+// is released.
 #include "numeric/powell.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "alloc/alloc.h"
 #include "numeric/matrix.h"
+#include "session.h"
 
 namespace {
 
-class PowellSearch : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        SPEED = 0;
-        start_real = size_list;
-        start_rows = size_dlist;
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(size_list, start_real) << "real vectors left allocated";
-        EXPECT_EQ(size_dlist, start_rows) << "matrices left allocated";
-        SPEED = 1;
-    }
-    // Runs Powell from p with the identity directions.
-    int run(ObjFunc f, real ftol, int itmax, int n, real *p, real *fret)
-    {
-        real **xi = NULL;
-        alloc(n, n, &xi);
-        init_diag_mat(1.0, n, xi);
-        int iter = Powell(f, ftol, itmax, n, p, fret, xi);
-        frei(n, n, &xi);
-        return iter;
-    }
-
-  private:
-    int start_real = 0, start_rows = 0;
-};
+// Runs Powell from p with the identity directions.
+int run(ObjFunc f, real ftol, int itmax, int n, real *p, real *fret)
+{
+    real **xi = NULL;
+    alloc(n, n, &xi);
+    init_diag_mat(1.0, n, xi);
+    int iter = Powell(f, ftol, itmax, n, p, fret, xi);
+    frei(n, n, &xi);
+    return iter;
+}
 
 // (x - c)' A (x - c) with strongly correlated variables: the eigenvalues of A
 // run from about 0.1 to 3, in directions that mix the inputs.
@@ -64,8 +46,9 @@ real sum_of_squares(real *x, int n)
     return s;
 }
 
-TEST_F(PowellSearch, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrockWithinTheLimit)
+TEST(Powell, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrockWithinTheLimit)
 {
+    Session s;
     real p[3] = {-3.0, 4.0, 2.0}, fret = -1;
     EXPECT_LT(run(correlated, 1e-12, 200, 3, p, &fret), 200);
     for (int i = 0; i < 3; i++)
@@ -86,8 +69,9 @@ TEST_F(PowellSearch, FindsTheMinimaOfACorrelatedQuadraticAndOfRosenbrockWithinTh
     EXPECT_EQ(fret, correlated(r, 3));
 }
 
-TEST_F(PowellSearch, StartedAtTheMinimumReturnsZeroWithoutMoving)
+TEST(Powell, StartedAtTheMinimumReturnsZeroWithoutMoving)
 {
+    Session s;
     for (int n : {1, 2, 4}) {
         real p[4] = {0, 0, 0, 0}, fret = -1;
         EXPECT_EQ(run(sum_of_squares, 1e-6, 50, n, p, &fret), 0) << n;
