@@ -5,44 +5,20 @@
 #include <benchmark/benchmark.h>
 
 #include "alloc/alloc.h"
+#include "bench_model.h"
 #include "kriging/crossval.h"
 #include "kriging/predict.h"
 #include "model/krigmodel.h"
-#include "numeric/unif.h"
 
 namespace {
 
 const int RUNS = 100;
 const int INPUTS = 4;
 
-// A model of RUNS seeded random points in [0, 1]^INPUTS with a smooth
-// response and moderate correlation parameters, ready to cross-validate.
-void setup_model(KrigModel *kr)
-{
-    NULL_KrigModel(kr);
-    init_KrigModel(kr, RUNS, INPUTS, 1);
-    RandInit(10, 20, 1000);
-    for (int i = 0; i < RUNS; i++) {
-        real s = 0.0;
-        for (int k = 0; k < INPUTS; k++) {
-            kr->X[i][k] = RandUnif();
-            s += (k + 1) * kr->X[i][k] * kr->X[i][k];
-        }
-        kr->y[i] = s;
-    }
-    for (int k = 0; k < INPUTS; k++) {
-        kr->alpha[k] = 0.5;
-        kr->theta[k] = 2.0;
-    }
-    kr->var[0] = 1.5;
-    kr->beta[0] = 0.0;
-    kr->init.X = kr->init.y = kr->init.alpha = kr->init.theta = kr->init.beta = kr->init.var = TRUE;
-}
-
 void BM_CrossValidate100Runs(benchmark::State &state)
 {
     KrigModel kr;
-    setup_model(&kr);
+    setup_bench_model(&kr, RUNS, INPUTS);
     real **cv = NULL;
     alloc(RUNS, 3, &cv);
     for (auto _ : state) {
@@ -57,7 +33,7 @@ BENCHMARK(BM_CrossValidate100Runs)->Unit(benchmark::kMillisecond)->Repetitions(5
 void BM_PreparePredictor99Runs(benchmark::State &state)
 {
     KrigModel kr;
-    setup_model(&kr);
+    setup_bench_model(&kr, RUNS, INPUTS);
     for (auto _ : state) {
         init_krigblup_anyXY(&kr, kr.X, RUNS - 1, INPUTS, 1);
         free_krigblup_anyXY(RUNS - 1, 1);
