@@ -10,6 +10,7 @@
 #include "model/reports.h"
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
+#include "kriging/crossval.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -39,6 +40,11 @@ void run_main_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 void run_joint_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_JointEffects(*kr, ka, token, n_token);
+}
+
+void run_crossvalidate(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_krigcv(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -80,6 +86,8 @@ const Command commands[] = {
     {"p", run_predict},
     {"MainEffects", run_main_effects},
     {"JointEffects", run_joint_effects},
+    {"CrossValidate", run_crossvalidate},
+    {"cv", run_crossvalidate},
     {"X", inout},
     {"y", inout},
     {"Y", inout},
