@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "alloc/alloc.h"
+#include "bench_model.h"
 #include "kriging/predict.h"
 #include "model/krigmodel.h"
 #include "numeric/unif.h"
@@ -15,33 +16,10 @@ const int RUNS = 200;
 const int INPUTS = 4;
 const int POINTS = 10000;
 
-// A model of RUNS seeded random points in [0, 1]^INPUTS with a smooth
-// response and moderate correlation parameters.
-void setup_model(KrigModel *kr)
-{
-    NULL_KrigModel(kr);
-    init_KrigModel(kr, RUNS, INPUTS, 1);
-    RandInit(10, 20, 1000);
-    for (int i = 0; i < RUNS; i++) {
-        real s = 0.0;
-        for (int k = 0; k < INPUTS; k++) {
-            kr->X[i][k] = RandUnif();
-            s += (k + 1) * kr->X[i][k] * kr->X[i][k];
-        }
-        kr->y[i] = s;
-    }
-    for (int k = 0; k < INPUTS; k++) {
-        kr->alpha[k] = 0.5;
-        kr->theta[k] = 2.0;
-    }
-    kr->var[0] = 1.5;
-    kr->init.X = kr->init.y = kr->init.alpha = kr->init.theta = kr->init.var = TRUE;
-}
-
 void BM_Predict10000From200Runs(benchmark::State &state)
 {
     KrigModel kr;
-    setup_model(&kr);
+    setup_bench_model(&kr, RUNS, INPUTS);
     real **xpred = NULL, **ypred = NULL;
     alloc(POINTS, INPUTS, &xpred);
     alloc(POINTS, 2, &ypred);
@@ -64,7 +42,7 @@ BENCHMARK(BM_Predict10000From200Runs)->Unit(benchmark::kMillisecond)->Repetition
 void BM_PreparePredictor200Runs(benchmark::State &state)
 {
     KrigModel kr;
-    setup_model(&kr);
+    setup_bench_model(&kr, RUNS, INPUTS);
     for (auto _ : state) {
         init_krigblup_anyXY(&kr, kr.X, RUNS, INPUTS, 1);
         free_krigblup_anyXY(RUNS, 1);

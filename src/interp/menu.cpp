@@ -9,6 +9,8 @@
 #include "interp/info.h"
 #include "model/reports.h"
 #include "matfile/tokenize.h"
+#include "kriging/krigeffect.h"
+#include "kriging/crossval.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -28,6 +30,21 @@ enum Dispatch { CONTINUE, QUIT };
 void run_predict(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_predict(*kr, ka, token, n_token);
+}
+
+void run_main_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_MainEffects(*kr, ka, token, n_token);
+}
+
+void run_joint_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_JointEffects(*kr, ka, token, n_token);
+}
+
+void run_crossvalidate(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_krigcv(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -67,6 +84,10 @@ struct Command {
 const Command commands[] = {
     {"Predict", run_predict},
     {"p", run_predict},
+    {"MainEffects", run_main_effects},
+    {"JointEffects", run_joint_effects},
+    {"CrossValidate", run_crossvalidate},
+    {"cv", run_crossvalidate},
     {"X", inout},
     {"y", inout},
     {"Y", inout},

@@ -50,6 +50,8 @@ void cputime(int mode, const char *label)
 
 void exec_system(const char *command)
 {
+    // Flushed before the fork, so that a child ending through exit() cannot
+    // write the parent's pending output a second time.
     fflush(ofp);
     fflush(stdout);
     fflush(stderr);
@@ -57,9 +59,11 @@ void exec_system(const char *command)
     if (pid < 0)
         return;
     if (pid == 0) {
-        char text[150];
-        snprintf(text, sizeof text, "`%s`", command);
-        execlp("sh", "sh", "-c", text, (char *)NULL);
+        // Whatever the command prints is a progress message for the user: it
+        // goes to standard error, never into the report and never back to a
+        // shell.
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        execlp("sh", "sh", "-c", command, (char *)NULL);
         nrerror("exec_system: Likely reasons: \n\t (1) Minimization function does not exist (in specified "
                 "directory) \n\t (2) 2 morla processes running simultaneously accessing morla.temp");
     }

@@ -9,10 +9,13 @@
 // Any other mode is fatal.
 void cputime(int mode, const char *label);
 
-// Runs `command` through "sh -c" inside backquotes in a child process and
-// waits for a child to end. The report stream is flushed first, so that
-// nothing buffered is written twice. If no child can be created, nothing
-// runs and the routine returns.
+// Runs `command` through "sh -c" in a child process and waits for that child
+// to end; its exit status is not examined. The child's standard output goes
+// to standard error: what the command prints is shown to the user but never
+// enters the report and is never run as a further command. The streams are
+// flushed first, so that nothing buffered is written twice. If no child can
+// be created, nothing runs and the routine returns; if the shell cannot be
+// started, the child ends through the fatal-error routine.
 void exec_system(const char *command);
 
 #endif

@@ -6,6 +6,7 @@
 #define MORLA_KRIGING_REFERENCE_H
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace reference {
@@ -95,6 +96,27 @@ inline Prediction predict(const Model &m, const Vec &x)
     double trend = 1.0 - dot(ones, Rinv_r);
     double mse = m.var * (1.0 - dot(r, Rinv_r) + trend * trend / denom);
     return {value, std::sqrt(std::fmax(mse, 0.0))};
+}
+
+// A seeded random model: n points in [0, 1]^d, a smooth response with a
+// little noise, parameters that keep R well conditioned.
+inline Model random_model(std::mt19937 &gen, int n, int d, double stochratio)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    Model m;
+    m.X.assign(n, Vec(d));
+    for (auto &row : m.X)
+        for (auto &v : row)
+            v = unit(gen);
+    for (int i = 0; i < n; i++)
+        m.y.push_back(5.0 * m.X[i][0] - std::cos(4.0 * m.X[i][d - 1]) + 0.3 * unit(gen));
+    for (int k = 0; k < d; k++) {
+        m.theta.push_back(0.5 + 5.0 * unit(gen));
+        m.alpha.push_back(1.2 * unit(gen));
+    }
+    m.stochratio = stochratio;
+    m.var = 0.2 + 3.0 * unit(gen);
+    return m;
 }
 
 } // namespace reference

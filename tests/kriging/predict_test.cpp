@@ -47,25 +47,6 @@ struct Parameters {
     ~Parameters() { free_KrigModel(&kr); }
 };
 
-reference::Model random_model(std::mt19937 &gen, int n, int d, double stochratio)
-{
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    reference::Model m;
-    m.X.assign(n, reference::Vec(d));
-    for (auto &row : m.X)
-        for (auto &v : row)
-            v = unit(gen);
-    for (int i = 0; i < n; i++)
-        m.y.push_back(5.0 * m.X[i][0] - std::cos(4.0 * m.X[i][d - 1]) + 0.3 * unit(gen));
-    for (int k = 0; k < d; k++) {
-        m.theta.push_back(0.5 + 5.0 * unit(gen));
-        m.alpha.push_back(1.2 * unit(gen));
-    }
-    m.stochratio = stochratio;
-    m.var = 0.2 + 3.0 * unit(gen);
-    return m;
-}
-
 // The design and responses of a reference model as tracked matrices.
 struct Design {
     int n, d;
@@ -94,7 +75,7 @@ TEST(ForeignDesign, AgreesWithDirectOrdinaryKriging)
     std::uniform_real_distribution<double> unit(-0.1, 1.1);
     for (int d = 1; d <= 5; d++) {
         for (double stochratio : {1.0, 0.7}) {
-            reference::Model m = random_model(gen, 8 + 2 * d, d, stochratio);
+            reference::Model m = reference::random_model(gen, 8 + 2 * d, d, stochratio);
             Parameters params(m);
             Design design(m);
             const int npred = 6;
@@ -133,8 +114,8 @@ TEST(ForeignDesign, AgreesWithDirectOrdinaryKriging)
 TEST(ForeignDesign, OneDesignAfterAnother)
 {
     std::mt19937 gen(77);
-    reference::Model first = random_model(gen, 9, 2, 1.0);
-    reference::Model second = random_model(gen, 14, 2, 1.0);
+    reference::Model first = reference::random_model(gen, 9, 2, 1.0);
+    reference::Model second = reference::random_model(gen, 14, 2, 1.0);
     second.theta = first.theta;
     second.alpha = first.alpha;
     second.var = first.var;
@@ -160,7 +141,7 @@ TEST(ForeignDesign, OneDesignAfterAnother)
 TEST(ForeignDesign, ProtocolViolationsAreFatal)
 {
     std::mt19937 gen(5);
-    reference::Model m = random_model(gen, 6, 2, 1.0);
+    reference::Model m = reference::random_model(gen, 6, 2, 1.0);
     Parameters params(m);
     Design design(m);
     real **ypred = NULL;

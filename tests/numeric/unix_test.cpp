@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "numeric/nrerror.h"
 #include "testutil.h"
@@ -52,12 +53,28 @@ TEST(ExecSystem, RunsTheCommandOnceAndWaits)
     EXPECT_EQ(read_file("ran.txt"), "\n\n");
 }
 
-TEST(ExecSystem, PrintedWordsAreRunAsAFurtherCommand)
+TEST(ExecSystem, PrintedLinesGoToStandardErrorAndAreNeverRun)
 {
     ScratchDir dir;
-    // The command prints "touch made.txt", which the shell then runs.
-    exec_system("echo touch made.txt");
-    EXPECT_TRUE(file_exists("made.txt"));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    exec_system("echo touch harmed; echo progress 50%");
+    std::string err = testing::internal::GetCapturedStderr();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(file_exists("harmed"));
+    EXPECT_EQ(err, "touch harmed\nprogress 50%\n");
+    EXPECT_EQ(out, "");
+}
+
+TEST(ExecSystem, LongCommandRunsInFull)
+{
+    ScratchDir dir;
+    std::string command = "true";
+    while (command.size() < 400)
+        command += " && true";
+    command += " && echo done > ran.txt";
+    exec_system(command.c_str());
+    EXPECT_EQ(read_file("ran.txt"), "done\n");
 }
 
 TEST(ExecSystem, PendingReportIsNotWrittenTwice)
