@@ -9,6 +9,7 @@
 #include "interp/info.h"
 #include "model/reports.h"
 #include "matfile/tokenize.h"
+#include "kriging/krigmle.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -28,6 +29,11 @@ enum Dispatch { CONTINUE, QUIT };
 void run_predict(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_predict(*kr, ka, token, n_token);
+}
+
+void run_fit(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_fit(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -67,6 +73,8 @@ struct Command {
 const Command commands[] = {
     {"Predict", run_predict},
     {"p", run_predict},
+    {"Fit", run_fit},
+    {"f", run_fit},
     {"X", inout},
     {"y", inout},
     {"Y", inout},
