@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -184,26 +183,6 @@ TEST(Ludcmp, TiesInThePivotSearchChooseTheLaterRow)
     EXPECT_EQ(a[0][1], 1.0);
     EXPECT_EQ(a[1][0], 1.0);
     EXPECT_EQ(a[1][1], -0.5);
-}
-
-TEST(Inverse, CallersWorkVectorsGiveTheSameBits)
-{
-    std::mt19937 gen(31);
-    std::uniform_real_distribution<real> unif(-1.0, 1.0);
-    for (int n : {1, 3, 20}) {
-        Mat a(n), b(n), ya(n), yb(n);
-        for (int i = 0; i < n; i++)
-            for (int j = 0; j < n; j++)
-                a[i][j] = b[i][j] = unif(gen);
-        std::vector<int> indx(n, -7);
-        std::vector<real> col(n, std::nan("")), vv(n, std::nan(""));
-        inverse(a.a, ya.a, n);
-        inverse(b.a, yb.a, n, indx.data(), col.data(), vv.data());
-        for (int i = 0; i < n; i++) {
-            EXPECT_EQ(memcmp(ya[i], yb[i], n * sizeof(real)), 0) << "n = " << n << " row " << i;
-            EXPECT_EQ(memcmp(a[i], b[i], n * sizeof(real)), 0) << "n = " << n << " LU row " << i;
-        }
-    }
 }
 
 TEST(Lubksb, SolvesWithLeadingZerosInTheRightHandSide)
