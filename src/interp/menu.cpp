@@ -11,6 +11,9 @@
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
 #include "kriging/crossval.h"
+#include "kriging/krigmin.h"
+#include "kriging/krigmle.h"
+#include "kriging/minstage.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -45,6 +48,21 @@ void run_joint_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 void run_crossvalidate(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_krigcv(*kr, ka, token, n_token);
+}
+
+void run_fit(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_fit(*kr, ka, token, n_token);
+}
+
+void run_minimize(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_Minimize(*kr, ka, token, n_token, RandomError);
+}
+
+void run_minimize_stage(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_MinStage(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -88,6 +106,11 @@ const Command commands[] = {
     {"JointEffects", run_joint_effects},
     {"CrossValidate", run_crossvalidate},
     {"cv", run_crossvalidate},
+    {"Fit", run_fit},
+    {"f", run_fit},
+    {"Minimize", run_minimize},
+    {"m", run_minimize},
+    {"MinimizeStage", run_minimize_stage},
     {"X", inout},
     {"y", inout},
     {"Y", inout},
