@@ -1,6 +1,8 @@
 // Staged designs: a batch of new runs proposed at once.
 #include "kriging/minstage.h"
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -127,7 +129,11 @@ void init_MinStage(KrigModel *kr, KrigArray *ka, char **token, int n_token)
         printf("Usage: MinimizeStage number_points  >output_filename\n");
         return;
     }
-    int number = atoi(token[1]);
+    // The count's leading integer; none, or one beyond the integer range,
+    // counts as 0 and is refused.
+    errno = 0;
+    long value = strtol(token[1], NULL, 10);
+    int number = errno == ERANGE || value > INT_MAX ? 0 : (int)value;
     if (number <= 0) {
         fprintf(ofp, "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
         return;
