@@ -11,6 +11,7 @@
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
 #include "kriging/crossval.h"
+#include "kriging/krigmle.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -45,6 +46,11 @@ void run_joint_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 void run_crossvalidate(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_krigcv(*kr, ka, token, n_token);
+}
+
+void run_fit(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_fit(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -88,6 +94,8 @@ const Command commands[] = {
     {"JointEffects", run_joint_effects},
     {"CrossValidate", run_crossvalidate},
     {"cv", run_crossvalidate},
+    {"Fit", run_fit},
+    {"f", run_fit},
     {"X", inout},
     {"y", inout},
     {"Y", inout},

@@ -157,12 +157,17 @@ void tqli(real *d, real *e, int n, real **z)
     }
 }
 
+void eigen(real **mat, int n, real *d, real *e)
+{
+    tred2(mat, n, d, e);
+    tqli(d, e, n, mat);
+}
+
 void eigen(real **mat, int n, real *d)
 {
     real *e = NULL;
 
     alloc(n, &e);
-    tred2(mat, n, d, e);
-    tqli(d, e, n, mat);
+    eigen(mat, n, d, e);
     frei(n, &e);
 }

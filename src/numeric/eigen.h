@@ -33,4 +33,9 @@ void tqli(real *d, real *e, int n, real **z);
 // d receives the eigenvalues, unsorted; negative ones are kept as they are.
 void eigen(real **mat, int n, real *d);
 
+// The same decomposition with the caller's work vector e (n reals, contents
+// overwritten) instead of one allocated per call: for callers that decompose
+// many matrices of one order. Bit for bit the arithmetic of the form above.
+void eigen(real **mat, int n, real *d, real *e);
+
 #endif

@@ -10,13 +10,11 @@
 // Stand-in for an exactly zero pivot.
 static const real TINY = 1.0e-20;
 
-void ludcmp(real **a, int n, int *indx, real *d)
+void ludcmp(real **a, int n, int *indx, real *d, real *vv)
 {
     int imax = 0;
     real big, dum, sum, temp;
-    real *vv = NULL;
 
-    alloc(n, &vv);
     // Implicit scaling: every row is judged relative to its largest element.
     for (int i = 0; i < n; i++) {
         big = 0.0;
@@ -65,6 +63,14 @@ void ludcmp(real **a, int n, int *indx, real *d)
                 a[i][j] *= dum;
         }
     }
+}
+
+void ludcmp(real **a, int n, int *indx, real *d)
+{
+    real *vv = NULL;
+
+    alloc(n, &vv);
+    ludcmp(a, n, indx, d, vv);
     frei(n, &vv);
 }
 
@@ -94,15 +100,11 @@ void lubksb(real **a, int n, const int *indx, real *b)
     }
 }
 
-void inverse(real **a, real **y, int N)
+void inverse(real **a, real **y, int N, int *indx, real *col, real *vv)
 {
     real d;
-    int *indx = NULL;
-    real *col = NULL;
 
-    alloc(N, &indx);
-    alloc(N, &col);
-    ludcmp(a, N, indx, &d);
+    ludcmp(a, N, indx, &d, vv);
     for (int j = 0; j < N; j++) {
         for (int i = 0; i < N; i++)
             col[i] = 0.0;
@@ -111,6 +113,18 @@ void inverse(real **a, real **y, int N)
         for (int i = 0; i < N; i++)
             y[i][j] = col[i];
     }
+}
+
+void inverse(real **a, real **y, int N)
+{
+    int *indx = NULL;
+    real *col = NULL, *vv = NULL;
+
+    alloc(N, &indx);
+    alloc(N, &col);
+    alloc(N, &vv);
+    inverse(a, y, N, indx, col, vv);
+    frei(N, &vv);
     frei(N, &col);
     frei(N, &indx);
 }

@@ -14,6 +14,8 @@
 // exactly zero pivot is replaced by 1.0e-20 without a message; a row of
 // zeros is fatal ("inverse : Singular matrix in routine ludcmp").
 void ludcmp(real **a, int n, int *indx, real *d);
+// The same with the caller's work vector vv (n reals) for the row scales.
+void ludcmp(real **a, int n, int *indx, real *d, real *vv);
 
 // Solves A·x = b from the factors and indx of `ludcmp`; b is overwritten by
 // x. Leading zeros of the permuted b are skipped in the forward sweep.
@@ -23,5 +25,8 @@ void lubksb(real **a, int n, const int *indx, real *b);
 // a is left holding its LU factors: a caller that still needs A passes a
 // copy.
 void inverse(real **a, real **y, int N);
+// The same with the caller's work vectors (N each): indx for the pivots, col
+// for one column, vv for the row scales. Nothing is allocated.
+void inverse(real **a, real **y, int N, int *indx, real *col, real *vv);
 
 #endif

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -234,6 +235,29 @@ TEST(Eigen, WorkVectorIsReleased)
     eigen(e.a, 4, e.d);
     EXPECT_EQ(size_list, before);
     SPEED = 1;
+}
+
+TEST(Eigen, CallersWorkVectorGivesTheSameBits)
+{
+    // Whatever the work vector holds before, the decomposition with it is
+    // bit for bit the one that allocates its own.
+    std::mt19937 gen(99);
+    std::uniform_real_distribution<real> unif(-1.0, 1.0);
+    for (int n : {1, 2, 7, 50}) {
+        Dense A(n, std::vector<real>(n));
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j <= i; j++)
+                A[i][j] = A[j][i] = unif(gen);
+        Decomp own(n), given(n);
+        load(own, A);
+        load(given, A);
+        std::vector<real> work(n, std::nan(""));
+        eigen(own.a, n, own.d);
+        eigen(given.a, n, given.d, work.data());
+        EXPECT_EQ(memcmp(own.d, given.d, n * sizeof(real)), 0) << "n = " << n;
+        for (int i = 0; i < n; i++)
+            EXPECT_EQ(memcmp(own.a[i], given.a[i], n * sizeof(real)), 0) << "n = " << n << " row " << i;
+    }
 }
 
 TEST(Tqli, NotANumberRunsOutOfIterations)

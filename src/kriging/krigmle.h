@@ -1,0 +1,33 @@
+// Maximum-likelihood fitting of the correlation parameters of a response
+// model: several simplex searches ("tries") over the search variables of
+// kriging/krigtrafo.h minimise the negative concentrated log likelihood of
+// kriging/krigfit.h; the best try wins. Also the Fit command.
+#ifndef MORLA_KRIGMLE_H
+#define MORLA_KRIGMLE_H
+
+#include "model/krig.h"
+
+// Evaluation limit of one try.
+const int MAX_ITER_FIT = 2000;
+
+// Fits model kr in place: MleTries tries, the first from the model's own
+// alpha and theta when it has them, the others from random starts drawn
+// with RandUnif. Afterwards the model holds the best try's alpha, theta
+// (and with random error stochratio), its log likelihood in loglike[0], and
+// the R, F, augmented decomposition, beta and var that belong to them, with
+// their flags. details = 1 reports every try, 0 only the result. Timed as
+// "Fitting". When no try reaches a log likelihood above -1e7 the best try
+// is kept all the same, with its own log likelihood, and a warning says so.
+void krig_mle(KrigModel *kr, int details);
+
+// The starting simplex of try number try_num (from 1) for dim_y search
+// variables: x has dim_y + 1 rows of dim_y, y their objective values. Try 1
+// of a model with alpha and theta starts its vertex 0 there (and says so);
+// every other vertex is random, dim_y draws of (u - 0.5)·π each, and with
+// random error one more draw u·π/2 replaces the last entry.
+void start_values_krfit(int try_num, int dim_y, real **x, real *y);
+
+// The Fit command: every response and constraint model in turn.
+void init_fit(KrigModel *kr, KrigArray *ka, char **token, int n_token);
+
+#endif
