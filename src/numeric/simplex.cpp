@@ -79,7 +79,8 @@ unsigned Simplex(ObjFunc f, real AbsTol, real RelTol, unsigned MaxFuncs, int nDi
 {
     const int NumPts = nDims + 1;
     real *psum = NULL;
-    // An objective that minimises on its own keeps its trial point.
+    // A minimisation run inside the objective (nested) must leave the
+    // trial point of this run as it found it.
     real *outer_ptry = ptry;
     ptry = NULL;
     alloc(nDims, &psum);

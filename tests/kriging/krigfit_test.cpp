@@ -1,8 +1,7 @@
 // The concentrated likelihood against an independent Cholesky computation
 // (with and without random error, and where the eigenvalue product
 // underflows), the plain product kept bit for bit where it is normal, the
-// penalty branches and their counters, the number of search variables and
-// the fatal messages of the parameter transformation.
+// penalty branches and their counters, and the number of search variables.
 #include "kriging/krigfit.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <cfloat>
 #include <string>
 
-#include "kriging/krigtrafo.h"
 #include "likelihood_reference.h"
 #include "model/settings.h"
 #include "numeric/eigen.h"
@@ -128,23 +126,6 @@ TEST(CalcNParams, CountsAndTheResetOfTheErrorShare)
     EXPECT_EQ(calc_n_params(3), 6);
     EXPECT_EQ(session.kr->stochratio[0], 1.0);
     EXPECT_EQ(session.report(), "WARNING: Setting ErrorVariance to 0.0 for Fitting\n");
-}
-
-TEST(Trafo, ParametersOutOfRangeAreFatal)
-{
-    const real good[1] = {1.0}, wide[1] = {2.5}, negative[1] = {-0.5};
-    real v[3];
-    auto fatal = [](const char *label, const char *value, const char *message) {
-        return ::testing::HasSubstr(std::string("MORLA error ... \n") + label + " " + value + " \n" + message);
-    };
-    EXPECT_EXIT(trafo_corpar(wide, good, 1.0, 1.0, v, 1), ::testing::ExitedWithCode(2),
-                fatal("arcsin argument:", "1.500000", "krigfit, trafo_corpar: arcsin argument out of range"));
-    EXPECT_EXIT(trafo_corpar(good, negative, 1.0, 1.0, v, 1), ::testing::ExitedWithCode(2),
-                fatal("theta[i]:", "-0.500000", "trafo_corpar: theta<0.0"));
-    RandomError = TRUE;
-    EXPECT_EXIT(trafo_corpar(good, good, 0.0, 1.0, v, 1), ::testing::ExitedWithCode(2),
-                fatal(" ", "0.000000", "trafo_corpar: var"));
-    RandomError = FALSE;
 }
 
 } // namespace

@@ -1,0 +1,86 @@
+// Cost of maximum-likelihood fitting: one evaluation of the concentrated
+// likelihood, and one whole fit of three tries, for designs of 50, 100 and
+// 200 runs in 2, 4 and 8 inputs. Whole fits of 200 runs take long and run
+// once; the others are repeated.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "alloc/alloc.h"
+#include "kriging/correlation.h"
+#include "kriging/krigfit.h"
+#include "kriging/krigmle.h"
+#include "model/krigmodel.h"
+#include "model/settings.h"
+#include "numeric/unif.h"
+
+namespace {
+
+// A model of n seeded random runs in [0, 1]^d with a smooth response.
+void setup_model(KrigModel *kr, int n, int d)
+{
+    NULL_KrigModel(kr);
+    init_KrigModel(kr, n, d, 1);
+    RandInit(10, 20, 1000);
+    for (int i = 0; i < n; i++) {
+        real s = 0.0;
+        for (int k = 0; k < d; k++) {
+            kr->X[i][k] = RandUnif();
+            s += sin((k + 1) * kr->X[i][k]) + kr->X[i][k] * kr->X[i][k];
+        }
+        kr->y[i] = s;
+    }
+    kr->init.X = kr->init.y = TRUE;
+}
+
+void BM_LogLikelihood(benchmark::State &state)
+{
+    int n = (int)state.range(0), d = (int)state.range(1);
+    KrigModel kr;
+    setup_model(&kr, n, d);
+    krfit = kr;
+    krfit.init.alpha = krfit.init.theta = TRUE;
+    fit_global_alloc();
+    kr_calcF(&krfit);
+    real *v = NULL;
+    alloc(2 * d, &v);
+    for (int k = 0; k < d; k++) {
+        v[k] = asin(-0.5);        // alpha 0.5
+        v[d + k] = sqrt(10.0 * 2.0); // theta 2
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(krigloglike(v, 2 * d));
+    frei(2 * d, &v);
+    fit_global_free();
+    free_KrigModel(&kr);
+}
+BENCHMARK(BM_LogLikelihood)
+    ->ArgsProduct({{50, 100, 200}, {2, 4, 8}})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// Every iteration fits the same model from the same random starts.
+void BM_Fit3Tries(benchmark::State &state)
+{
+    int n = (int)state.range(0), d = (int)state.range(1);
+    KrigModel kr;
+    setup_model(&kr, n, d);
+    MleTries = 3;
+    for (auto _ : state) {
+        kr.init.alpha = kr.init.theta = FALSE;
+        RandInit(10, 20, 1000);
+        krig_mle(&kr, 0);
+    }
+    state.counters["loglike"] = kr.loglike[0];
+    free_KrigModel(&kr);
+}
+BENCHMARK(BM_Fit3Tries)
+    ->ArgsProduct({{50, 100}, {2, 4, 8}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Fit3Tries)->ArgsProduct({{200}, {2, 4, 8}})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
