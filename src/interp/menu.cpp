@@ -11,7 +11,9 @@
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
 #include "kriging/crossval.h"
+#include "kriging/krigmin.h"
 #include "kriging/krigmle.h"
+#include "kriging/minstage.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 
@@ -51,6 +53,16 @@ void run_crossvalidate(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 void run_fit(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_fit(*kr, ka, token, n_token);
+}
+
+void run_minimize(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_Minimize(*kr, ka, token, n_token, RandomError);
+}
+
+void run_minimize_stage(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_MinStage(*kr, ka, token, n_token);
 }
 
 void run_equal_init(KrigModel **kr, KrigArray *, char **token, int n_token)
@@ -96,6 +108,9 @@ const Command commands[] = {
     {"cv", run_crossvalidate},
     {"Fit", run_fit},
     {"f", run_fit},
+    {"Minimize", run_minimize},
+    {"m", run_minimize},
+    {"MinimizeStage", run_minimize_stage},
     {"X", inout},
     {"y", inout},
     {"Y", inout},

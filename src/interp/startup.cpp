@@ -8,6 +8,7 @@
 #include "alloc/alloc.h"
 #include "interp/menu.h"
 #include "interp/options.h"
+#include "numeric/simplex.h"
 #include "numeric/unix.h"
 #include "model/krigmodel.h"
 #include "numeric/nrerror.h"
@@ -104,6 +105,7 @@ int morla_main(int argc, char **argv)
     if (!interactive)
         fclose(ifp);
     free_Krig_cover(ka, kr);
+    Minimize_release();
     if (report_lost) {
         fprintf(stderr, "Sorry, the report could not be written completely.\n");
         return 1;

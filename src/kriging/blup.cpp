@@ -10,46 +10,67 @@
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 
+void blup_work_alloc(BlupWork *w, int n, int r)
+{
+    w->n = n;
+    w->nr = n + r;
+    w->a = w->aU = w->t1 = w->bU = w->rvec = NULL;
+    alloc(w->nr, &w->a);
+    alloc(w->nr, &w->aU);
+    alloc(w->nr, &w->t1);
+    alloc(w->nr, &w->bU);
+    alloc(n, &w->rvec);
+}
+
+void blup_work_free(BlupWork *w)
+{
+    frei(w->n, &w->rvec);
+    frei(w->nr, &w->bU);
+    frei(w->nr, &w->t1);
+    frei(w->nr, &w->aU);
+    frei(w->nr, &w->a);
+}
+
+void blup_prepare_responses(BlupWork *w, const real *y, real **U)
+{
+    w->a[0] = 0.0;
+    copy_real_vector(w->n, y, w->a + 1);
+    VecMultMatReal(w->a, w->nr, U, w->nr, w->bU);
+}
+
+void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
+                BlupWork *w, int counter, real *pred, real *se)
+{
+    int nr = w->nr;
+    w->a[0] = 1.0;
+    calcr(x, w->rvec, X, kr->alpha, kr->theta, kr->stochratio[0], n, d);
+    copy_real_vector(n, w->rvec, w->a + 1);
+
+    // t1 = (a' U) scaled by the guarded reciprocal eigenvalues.
+    VecMultMatReal(w->a, nr, U, nr, w->aU);
+    VecEwMultVecNewReal(w->aU, nr, eigvalinv, w->t1);
+    if (pred != NULL)
+        *pred = VecMultVecReal(w->t1, nr, w->bU);
+
+    real mse = kr->var[0] * (1.0 - VecMultVecReal(w->t1, nr, w->aU));
+    if (mse < 0)
+        mse = variance_check(kr, mse, counter);
+    *se = sqrt(mse);
+}
+
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error)
 {
-    int nr = n + r;
-    real *a = NULL, *aU = NULL, *t1 = NULL, *bU = NULL, *rvec = NULL;
-    alloc(nr, &a);
-    alloc(nr, &aU);
-    alloc(nr, &t1);
-    alloc(nr, &bU);
-    alloc(n, &rvec);
-
+    BlupWork w;
+    blup_work_alloc(&w, n, r);
     for (int i = 0; i < npred; i++) {
         if (r != 1)
             nrerror(r_error);
-        if (i == 0) {
-            // b' U does not depend on the point: formed once.
-            a[0] = 0.0;
-            copy_real_vector(n, y, a + 1);
-            VecMultMatReal(a, nr, U, nr, bU);
-        }
-        a[0] = 1.0;
-        calcr(xpred[i], rvec, X, kr->alpha, kr->theta, kr->stochratio[0], n, d);
-        copy_real_vector(n, rvec, a + 1);
-
-        // t1 = (a' U) scaled by the guarded reciprocal eigenvalues.
-        VecMultMatReal(a, nr, U, nr, aU);
-        VecEwMultVecNewReal(aU, nr, eigvalinv, t1);
-        ypred[i][0] = VecMultVecReal(t1, nr, bU);
-
-        real mse = kr->var[0] * (1.0 - VecMultVecReal(t1, nr, aU));
-        if (mse < 0)
-            mse = variance_check(kr, mse, i);
-        ypred[i][1] = sqrt(mse);
+        if (i == 0)
+            blup_prepare_responses(&w, y, U);
+        blup_point(kr, X, n, d, U, eigvalinv, xpred[i], &w, i, &ypred[i][0], &ypred[i][1]);
     }
-
-    frei(n, &rvec);
-    frei(nr, &bU);
-    frei(nr, &t1);
-    frei(nr, &aU);
-    frei(nr, &a);
+    blup_work_free(&w);
 }
 
 void krigblup(KrigModel *kr, int npred, real **xpred, real **ypred, int cvindex)

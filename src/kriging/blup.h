@@ -23,6 +23,34 @@ void krigblup(KrigModel *kr, int npred, real **xpred, real **ypred, int cvindex)
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error);
 
+// Work storage of the predictor on a design of n runs and r regression
+// terms, obtained once and reused for any number of points, so that a
+// prediction allocates nothing.
+typedef struct {
+    int n;       // runs of the design
+    int nr;      // order of the augmented matrix, n + r
+    real *a;     // (1, r(x)), then (0, y) while the responses are prepared
+    real *aU;    // a' U
+    real *t1;    // a' U scaled by the guarded reciprocal eigenvalues
+    real *bU;    // (0, y)' U, formed once per design and responses
+    real *rvec;  // r(x)
+} BlupWork;
+
+void blup_work_alloc(BlupWork *w, int n, int r);
+void blup_work_free(BlupWork *w);
+
+// Forms b' U for b = (0, y): the part of every prediction that does not
+// depend on the point.
+void blup_prepare_responses(BlupWork *w, const real *y, real **U);
+
+// One point x of the predictor of blup_on_design through prepared work
+// storage (blup_prepare_responses for the prediction; the standard error
+// alone needs no responses, pred may then be NULL). `counter` numbers the
+// point for the negative-mse guard. The results are bit for bit those of
+// blup_on_design.
+void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
+                BlupWork *w, int counter, real *pred, real *se);
+
 // The mean squared error to use for prediction `counter` (from 0) when the
 // computed value `mse` is negative: below -0.1 the program ends through the
 // emergency dump of the model; down to -1e-7 it becomes 0 with a warning;

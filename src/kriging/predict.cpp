@@ -22,6 +22,7 @@ real **aF = NULL;       // an x r regression matrix
 real **aU = NULL;       // eigenvectors of the augmented matrix (columns)
 real *a_eigv = NULL;    // its eigenvalues
 real *a_eigvinv = NULL; // their guarded reciprocals
+BlupWork a_work;        // work storage of single-point standard errors
 
 const char *const default_input = "xpred.mat";
 const char *const default_output = "ypred.mat";
@@ -56,6 +57,7 @@ void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
     calcF(an, r, aF);
     calcR(anyX, kr->alpha, kr->theta, kr->stochratio[0], an, ad, aR);
     calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
+    blup_work_alloc(&a_work, an, r);
 }
 
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
@@ -69,10 +71,22 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
                    "krigblup_anyXY(): regression model not dealt with, r>1");
 }
 
+real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
+{
+    if (!mse_anyX_flag)
+        nrerror("krigmse_anyX: Code Bug: function call without its initialization");
+    if (ad != kr->d[0])
+        nrerror("mse_anyX : Code Bug : ad!= *kr->d");
+    real se;
+    blup_point(kr, anyX, an, ad, aU, a_eigvinv, x, &a_work, 0, NULL, &se);
+    return se;
+}
+
 void free_krigblup_anyXY(int an, int r)
 {
     if (!mse_anyX_flag)
         nrerror("free_krigmse_anyX: Code Bug : mse_anyX was not initialized");
+    blup_work_free(&a_work);
     frei(an + r, an + r, &aU);
     frei(an, an, &aR);
     frei(an, r, &aF);

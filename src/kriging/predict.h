@@ -15,6 +15,10 @@ void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
 // responses anyY; ypred[i][0] the prediction, ypred[i][1] the standard error.
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
                     real **ypred);
+// The standard error alone at the point x (d reals) from the prepared design:
+// it does not depend on the responses. Bit for bit the standard error of
+// krigblup_anyXY at the same point.
+real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x);
 // Releases the prepared design.
 void free_krigblup_anyXY(int an, int r);
 

@@ -6,7 +6,14 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
+#include "numeric/matrix.h"
 #include "numeric/nrerror.h"
+#include "numeric/powell.h"
+
+// The direction set of Powell's method, kept between calls of one
+// dimension so that later searches start from the directions learnt.
+static real **direction = NULL;
+static int old_d = 0;
 
 // The trial point of the running Simplex call (nDims reals).
 static real *ptry = NULL;
@@ -16,8 +23,27 @@ int Minimize(ObjFunc f, real AbsTol, real RelTol, int MaxFuncs, int nDims, real 
 {
     if (strcmp(method, "simplex") == 0)
         return (int)Simplex(f, AbsTol, RelTol, (unsigned)MaxFuncs, nDims, startx, starty);
-    // Further methods are dispatched here by name.
+    if (strcmp(method, "powell") == 0) {
+        if (direction == NULL || nDims != old_d) {
+            if (nDims == 0)
+                nrerror("Minimize(Powell) : Dimension of ObjFunc is 0");
+            if (direction == NULL)
+                alloc(nDims, nDims, &direction);
+            else
+                morealloc(old_d, old_d, &direction, nDims, nDims);
+            old_d = nDims;
+            init_diag_mat(1.0, nDims, direction);
+        }
+        return Powell(f, RelTol, MaxFuncs, nDims, startx[0], starty, direction);
+    }
     nrerror("minimize: Minimization method unknown");
+}
+
+void Minimize_release()
+{
+    if (direction != NULL)
+        frei(old_d, old_d, &direction);
+    old_d = 0;
 }
 
 // psum[j] = Σ_i p[i][j] over the NumPts vertices, in vertex order.

@@ -12,12 +12,20 @@
 #include "general.h"
 #include "numeric/objfunc.h"
 
-// Minimises f from the simplex p, y by the method named "simplex" (Nelder-
-// Mead, below). Returns the method's count of function evaluations; on
-// return row 0 of p is the best point found and y[0] its value. Any other
-// method name is fatal ("minimize: Minimization method unknown").
+// Minimises f from the simplex startx, starty by the method named:
+//  "simplex": Nelder-Mead (below); returns its count of evaluations;
+//  "powell": Powell's direction-set method from row 0 of startx, with
+//    starty[0] receiving the value there; returns its count of iterations
+//    (MaxFuncs when that limit stopped it). The direction set is kept
+//    between calls of one dimension and reset to the unit directions when it
+//    is created or the dimension changes.
+// On return row 0 of startx is the best point found and starty[0] its value.
+// Any other method name is fatal ("minimize: Minimization method unknown").
 int Minimize(ObjFunc f, real AbsTol, real RelTol, int MaxFuncs, int nDims, real **startx, real *starty,
              const char *method);
+
+// Releases the kept direction set of Powell's method.
+void Minimize_release();
 
 // Nelder-Mead with reflection -1, expansion 2, contraction 0.5 and shrinking
 // by 0.5 towards the best vertex. Stops at the top of an iteration when the

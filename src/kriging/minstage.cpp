@@ -1,0 +1,142 @@
+// Staged designs: a batch of new runs proposed at once.
+#include "kriging/minstage.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "alloc/alloc.h"
+#include "kriging/correlation.h"
+#include "kriging/criterion.h"
+#include "kriging/krigmin.h"
+#include "kriging/maxcrit.h"
+#include "kriging/predict.h"
+#include "matfile/writemat.h"
+#include "model/reports.h"
+#include "model/settings.h"
+#include "numeric/matrix.h"
+#include "numeric/nrerror.h"
+
+namespace {
+
+const char *const DASHES = "--------------------------------------------------------\n";
+
+// The criterion on the response's scale, as reported: the g-th root of the
+// maximum. With g = 0 the maximum is a probability and is shown as it is.
+real reported_criterion(real max_exp_imp)
+{
+    if (GlobalEiParam == 0)
+        return max_exp_imp;
+    return pow(max_exp_imp, 1.0 / GlobalEiParam);
+}
+
+} // namespace
+
+int MinimizeStage(KrigModel *kr, KrigArray *ka, int number, const char *outfile)
+{
+    if (!initialized(ka))
+        return 0;
+    if (ka->c > 0 && !constraint_init(kr, ka, TRUE))
+        return 0;
+    KrigModel *target = &kr[ka->pvec[0]];
+    if (!initialized(&target->init, "X", "y", "range", NULL, NULL, TRUE) ||
+        !initialized(&target->init, "alpha", "beta", "theta", "var", NULL, TRUE))
+        return 0;
+
+    int n = target->n[0], d = target->d[0], r = target->r[0];
+    krmin = kr;
+    kam = ka;
+    des_to_min = 1;
+    constraint = ka->c >= 1;
+    if (ka->p > 1)
+        nrinfo("MinimizeStage for first non - constraint only.");
+    anyX_rows = n;
+    anyX_cols = d;
+    initial_des_n = n;
+
+    calc_ymin(ka, kr);
+    if (!init_MinTarget)
+        MinTarget = ymin;
+    else if (ymin < MinTarget)
+        nrwarning("MinTarget< Minimal Sampled y Value");
+
+    database(kr, ka);
+    fprintf(ofp, "minimal y: %f", ymin);
+    if (MinTarget != ymin)
+        fprintf(ofp, " MinTarget: %f", MinTarget);
+    fprintf(ofp, "\n");
+
+    real *MaxExpImp = NULL, *xbest = NULL;
+    int anyX_max_rows = n + number;
+    alloc(1, &MaxExpImp);
+    alloc(d, &xbest);
+    alloc(anyX_max_rows, d, &anyX);
+    copy_real_matrix(n, d, target->X, anyX);
+
+    for (int q = 0; q < ka->p + ka->c; q++) {
+        ensure_init(&kr[q], "R");
+        ensure_init(&kr[q], "F");
+        ensure_init(&kr[q], "U");
+    }
+    criterion_prepare(kr, ka);
+
+    int status = 0;
+    for (int i = n; i < n + number; i++) {
+        init_krigblup_anyXY(target, anyX, anyX_rows, anyX_cols, r);
+        status = MaximalExpectedImprovement(target, MaxExpImp, xbest);
+        free_krigblup_anyXY(anyX_rows, r);
+        if (status != 0)
+            break;
+        copy_real_vector(d, xbest, anyX[i]);
+        anyX_rows++;
+
+        printvecr(d, xbest, "xbest :");
+        real crit = reported_criterion(MaxExpImp[0]);
+        fprintf(ofp, "Criterion: %10g ", crit);
+        fprintf(ofp, "RelCrit:%6.4e ", crit / fabs(MinTarget));
+        if (constraint) {
+            real *row[1] = {xbest};
+            fprintf(ofp, "P(constraints met): %5.3f ", ConstraintProb(row, d));
+        }
+        fprintf(ofp, "n= %3d\n", anyX_rows);
+        fprintf(ofp, "%s", DASHES);
+    }
+
+    if (status == 0) {
+        if (strcmp(outfile, "screen") == 0 || strcmp(outfile, "s") == 0) {
+            printvecs(d, target->xlabel, "Labels:");
+            printmatr(anyX_rows, anyX_cols, anyX, "anyX");
+        } else {
+            fprintf(ofp, "Writing design points to '%s' file...\n", outfile);
+            outputmatr(anyX_rows, anyX_cols, anyX, outfile, target->xlabel, NULL, "MinimizeStage Matrix", "w");
+        }
+    }
+
+    criterion_release();
+    frei(1, &MaxExpImp);
+    frei(d, &xbest);
+    frei(anyX_max_rows, d, &anyX);
+    des_to_min = 0;
+    return status;
+}
+
+void init_MinStage(KrigModel *kr, KrigArray *ka, char **token, int n_token)
+{
+    if (n_token != 4 || strcmp(token[2], ">") != 0) {
+        printf("Usage: MinimizeStage number_points  >output_filename\n");
+        return;
+    }
+    // The count's leading integer; none, or one beyond the integer range,
+    // counts as 0 and is refused.
+    errno = 0;
+    long value = strtol(token[1], NULL, 10);
+    int number = errno == ERANGE || value > INT_MAX ? 0 : (int)value;
+    if (number <= 0) {
+        fprintf(ofp, "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
+        return;
+    }
+    MinimizeStage(kr, ka, number, token[3]);
+}
