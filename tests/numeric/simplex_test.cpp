@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "alloc/alloc.h"
+#include "numeric/matrix.h"
+#include "numeric/powell.h"
 #include "testutil.h"
 
 namespace {
@@ -125,6 +127,46 @@ TEST(Minimize, SimplexByNameOtherNamesAreFatal)
     EXPECT_EQ(Minimize(bowl, -6.0, 1e-8, 2000, 2, a.p, a.y, "simplex"), (int)Simplex(bowl, -6.0, 1e-8, 2000, 2, b.p, b.y));
     EXPECT_EQ(a.p[0][1], b.p[0][1]);
     EXPECT_FATAL(Minimize(bowl, -6.0, 1e-8, 2000, 2, a.p, a.y, "Simplex"), "minimize: Minimization method unknown");
+}
+
+
+// Powell's method through the dispatcher: the direction set starts as the
+// unit directions, is carried from one call to the next of the same
+// dimension, and starts again from the unit directions when the dimension
+// changes. Each call is compared with Powell run on a direction set kept by
+// the test.
+TEST(Minimize, PowellKeepsItsDirectionsWithinOneDimension)
+{
+    Minimize_release();
+    real **xi2 = NULL, **xi3 = NULL;
+    alloc(2, 2, &xi2);
+    alloc(3, 3, &xi3);
+    init_diag_mat(1.0, 2, xi2);
+    init_diag_mat(1.0, 3, xi3);
+    struct Call {
+        std::vector<real> start;
+        real **xi;
+        bool reset;
+    } calls_made[] = {{{2.0, -1.0}, xi2, false}, {{-3.0, 0.5}, xi2, false}, {{0.0, 0.0, 5.0}, xi3, false},
+                      {{2.0, -1.0}, xi2, true}};
+    for (const auto &c : calls_made) {
+        int n = (int)c.start.size();
+        if (c.reset)
+            init_diag_mat(1.0, n, c.xi);
+        Simp a(rosenbrock, c.start, 0.5);
+        std::vector<real> p = c.start;
+        real fret;
+        int expected = Powell(rosenbrock, 1e-6, 200, n, p.data(), &fret, c.xi);
+        EXPECT_EQ(Minimize(rosenbrock, 0.0, 1e-6, 200, n, a.p, a.y, "powell"), expected);
+        EXPECT_EQ(a.y[0], fret);
+        for (int k = 0; k < n; k++)
+            EXPECT_EQ(a.p[0][k], p[k]);
+    }
+    frei(2, 2, &xi2);
+    frei(3, 3, &xi3);
+    Minimize_release();
+    EXPECT_FATAL(Minimize(rosenbrock, 0.0, 1e-6, 200, 0, NULL, NULL, "powell"),
+                 "Minimize(Powell) : Dimension of ObjFunc is 0");
 }
 
 } // namespace
