@@ -25,6 +25,9 @@ void avoid_coredump()
     signal(SIGBUS, exit_on_signal);
     signal(SIGFPE, exit_on_signal);
     signal(SIGTERM, exit_on_signal);
+    // An interrupt from the keyboard ends the run the same way, so that the
+    // report written so far is not lost with the buffer.
+    signal(SIGINT, exit_on_signal);
 }
 
 static FILE *open_command_file(const char *name)
