@@ -111,7 +111,10 @@ void start_values_krfit(int try_num, int dim_y, real **x, real *y)
         if (try_num != 1)
             nrerror("start_values_krfit: Code Bug. try_num<1 or 'initalized' bug");
         fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
-        trafo_corpar(krfit.alpha, krfit.theta, krfit.var[0], krfit.stochratio[0], x[0], krfit.d[0]);
+        // The variance only vouches for the ratio: a model whose variance
+        // was never given (or is missing) starts from its ratio alone.
+        real var = krfit.init.var && krfit.var[0] != NA_VALUE ? krfit.var[0] : 1.0;
+        trafo_corpar(krfit.alpha, krfit.theta, var, krfit.stochratio[0], x[0], krfit.d[0]);
         y[0] = krigloglike(x[0], dim_y);
         first = 1;
     } else {
@@ -146,7 +149,8 @@ void krig_mle(KrigModel *kr, int details)
         int iteradd = 0;
         warnflag = FALSE;
         start_values_krfit(k + 1, n_params, x, y);
-        iteradd += d + 1;
+        // Every vertex of the starting simplex has been evaluated.
+        iteradd += n_params + 1;
         int iter = Minimize(krigloglike, MLE_ABS_TOL, MLE_REL_TOL, MAX_ITER_FIT, n_params, x, y, optim_method);
         iteradd += iter;
         mle_minim_warning(iter);
