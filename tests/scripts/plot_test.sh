@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# scripts/plot on real MORLA output: a 12-run, 3-input design with a response
+# and a constraint gives effects and cross-validation files of two models
+# (the cross-validation file in two column blocks). Every picture must be
+# well-formed SVG holding the expected number of plotted series; a report
+# excerpt of both Minimize pass formats and a responses file give the
+# progress pictures. Also checks the Latin hypercube property of scripts/lhs.
+# Usage: plot_test.sh path/to/morla     (exit 77: skipped)
+set -u
+morla=$1
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+if ! command -v gnuplot >/dev/null 2>&1 || ! command -v python3 >/dev/null 2>&1; then
+    echo "SKIPPED: gnuplot or python3 is missing (scripts/setup installs gnuplot-nox and python3)"
+    exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+fail=0
+check() { # what, status
+    if [ "$2" != 0 ]; then echo "FAILED: $1"; fail=1; fi
+}
+
+"$repo/scripts/lhs" 12 5 a:0:1 b:0:2 c:-1:1 > design.mat
+python3 - "$repo/scripts" <<'PY'
+import math, sys
+sys.path.insert(0, sys.argv[1])
+import morlamat
+x = morlamat.read_one("design.mat")
+# Latin hypercube: in every input each of the 12 equal slices holds one run.
+for j, (lo, hi) in enumerate([(0, 1), (0, 2), (-1, 1)]):
+    slices = sorted(int((v - lo) / (hi - lo) * 12) for v in x.column(j))
+    assert slices == list(range(12)), (x.names[j], slices)
+rows = [[math.sin(3 * a) + b * b - c, a + b + c] for a, b, c in zip(*[x.column(j) for j in range(3)])]
+morlamat.write_file("responses.mat", "two outputs", ["y", "g"], rows)
+PY
+check "scripts/lhs gives one run per slice of every input" $?
+cat > ranges.mat <<'MAT'
+---------------------
+ Variable Min Max
+---------------------
+ a 0 1
+ b 0 2
+ c -1 1
+MAT
+cat > limits.mat <<'MAT'
+---------------------------------
+ Variable  Min  Max  Constraint
+---------------------------------
+ y  NA  NA   FALSE
+ g  NA  2.5  TRUE
+MAT
+cat > cmd <<'MAT'
+X < design.mat
+y < responses.mat
+XDescription < ranges.mat
+YDescription < limits.mat
+GridSize = 5
+Fit
+CrossValidate > cv.mat
+MainEffects > main.mat
+JointEffects > joint.mat
+Quit
+MAT
+"$morla" cmd report >/dev/null 2>&1
+check "morla run" $?
+
+cat > minimize_report <<'TXT'
+xbest:    10.00000     2.06958 
+y(xbest): 2.81432e+00
+Criterion: 1.07873e+01 RelCrit: 8.48957e+00 ymin:1.27065e+00 n= 22
+--------------------------------------------------------
+xbest:     2.96772     2.77913 
+Responses at xbest:  6.756e-01  4.298e+00 
+Criterion:1.9879e+00 RelCrit:1.6397e+00 P(constr. met)=0.956 ymin:6.7561e-01n= 23
+--------------------------------------------------------
+xbest:     9.13401     1.53323 
+Responses at xbest:  NA  4.298e+00 
+Criterion:7.5275e-01 RelCrit:1.1142e+00 P(constr. met)=0.956 ymin:6.7561e-01n= 24
+TXT
+
+plot() { "$repo/scripts/plot" "$@" >/dev/null || { echo "FAILED: scripts/plot $*"; fail=1; }; }
+plot main main.mat main.svg --names y,g
+plot joint joint.mat joint.svg --names y,g
+plot cv cv.mat responses.mat cv.svg
+plot progress minimize_report progress.svg --target 0.397887
+plot progress responses.mat progress_y.svg --start 12
+if "$repo/scripts/plot" cv cv.mat ranges.mat bad.svg 2>/dev/null; then
+    echo "FAILED: a responses file of another length is accepted"; fail=1
+fi
+
+# Series: main effects 2 per input, joint effects 2 per pair (heat map and
+# contours), cross-validation 2 + 3, progress 3 with a target (2 from the
+# report: best and each run's value), 2 without.
+python3 - <<'PY' || fail=1
+import re, sys, xml.etree.ElementTree as ET
+want = {"main.svg": 6, "main-g.svg": 6, "joint.svg": 6, "joint-g.svg": 6, "cv.svg": 5,
+        "cv-g.svg": 5, "progress.svg": 3, "progress_y.svg": 2}
+bad = 0
+for name, series in want.items():
+    try:
+        root = ET.parse(name).getroot()
+    except (OSError, ET.ParseError) as e:
+        print("FAILED: %s is not well-formed SVG: %s" % (name, e)); bad = 1; continue
+    ids = {g.get("id") for g in root.iter("{http://www.w3.org/2000/svg}g")
+           if re.fullmatch(r"gnuplot_plot_\d+[a-z]*", g.get("id") or "")}
+    if root.tag != "{http://www.w3.org/2000/svg}svg" or len(ids) != series:
+        print("FAILED: %s has %d series, expected %d" % (name, len(ids), series)); bad = 1
+sys.exit(bad)
+PY
+[ $fail = 0 ] && echo "plot pictures: all well-formed with the expected series"
+exit $fail
