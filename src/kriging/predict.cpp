@@ -153,6 +153,7 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         }
         if (!ready)
             continue;
+        warn_missing_response(model);
         int n = model->n[0], d = model->d[0], r = model->r[0];
         ensure_init(model, "R");
         ensure_init(model, "F");
