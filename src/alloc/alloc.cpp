@@ -259,6 +259,13 @@ boolean registered_entry(char kind, int k, void **address, int *n)
     return registry_entry(&t.reg, k, address, n);
 }
 
+void reset_registries()
+{
+    registry_clear(&real_registry.reg);
+    registry_clear(&int_registry.reg);
+    registry_clear(&dptr_registry.reg);
+}
+
 void print_dlist(const char *comment)
 {
     printf("Double Pointer List: %s \n", comment);

@@ -59,6 +59,10 @@ int seek_int_list(int n, void *address);
 int seek_dlist(int n, void *address);
 // Lists the row-pointer registry on standard output.
 void print_dlist(const char *comment);
+// Empties the three registries without releasing the blocks they hold: for a
+// run that starts afresh within the same process (the fuzzing harness, after
+// a run that a fatal error ended and whose blocks it has released).
+void reset_registries();
 // The k-th live entry (k from 0, in order of registration) of the registry
 // of real vectors ('r'), int vectors ('i') or row-pointer arrays ('d'): its
 // address and count; FALSE when there is none.

@@ -164,6 +164,11 @@ void registry_remove(Registry *reg, int slot)
         reg->slots--;
 }
 
+void registry_clear(Registry *reg)
+{
+    release_all(reg);
+}
+
 int registry_position(const Registry *reg, int slot)
 {
     int position = 0;

@@ -40,6 +40,9 @@ void registry_add(Registry *reg, void *address, int n);
 void registry_remove(Registry *reg, int slot);
 // The position of the entry in `slot` among the live entries, from 1.
 int registry_position(const Registry *reg, int slot);
+// Forgets every entry without releasing its block and releases the
+// registry's own storage.
+void registry_clear(Registry *reg);
 // The k-th live entry in order of registration (k from 0): its address and
 // count; FALSE when there are k entries or fewer.
 boolean registry_entry(const Registry *reg, int k, void **address, int *n);

@@ -81,6 +81,13 @@ void free_krigblup_anyXY(int an, int r)
     mse_anyX_flag = FALSE;
 }
 
+void forget_krigblup_anyXY()
+{
+    aU = aR = aF = NULL;
+    a_eigv = a_eigvinv = NULL;
+    mse_anyX_flag = FALSE;
+}
+
 int token_predict(char **token, int n_token, char *infile, char *outfile)
 {
     const int len = 150;
