@@ -312,6 +312,9 @@ int guarded_run(void (*fn)(void *), void *arg)
     armed = TRUE;
     if (setjmp(run_end) == 0) {
         fn(arg);
+        // Blocks obtained in tracking mode and released in fast mode stay
+        // registered: the registries' storage goes with the run.
+        reset_registries();
         armed = FALSE;
         // What the run kept is its own to release (or a leak to report).
         __real_free(live);
