@@ -152,8 +152,8 @@ void write_blocks(FILE *fp, int n, int m, Cell **matrix, const string *varnames,
 }
 
 // Longest fixed text of a cell (magnitudes below 1e15 keep the fixed form);
-// beyond it the exponent form, of at most 23 characters, is used. A block of
-// five cells of 23 characters still fits a line the matrix reader accepts.
+// beyond it the exponent form, of at most 24 characters, is used. A block of
+// five cells of 24 characters still fits a line the matrix reader accepts.
 const int LONGEST_FIXED = 21;
 
 boolean is_screen(const char *filename) { return strcmp(filename, "screen") == 0 || strcmp(filename, "s") == 0; }
