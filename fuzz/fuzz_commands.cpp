@@ -57,12 +57,12 @@ void run_program(void *)
 {
     SPEED = 0;
     RandInit(10, 20, 1000);
-    KrigModel *kr = (KrigModel *)malloc(sizeof(KrigModel));
-    KrigArray *ka = (KrigArray *)malloc(sizeof(KrigArray));
+    KrigModel *kr = (KrigModel *)morla_fuzz_malloc(sizeof(KrigModel));
+    KrigArray *ka = (KrigArray *)morla_fuzz_malloc(sizeof(KrigArray));
     NULL_KrigModel(kr);
     NULL_KrigArray(ka);
     interactive = FALSE;
-    ifp = fopen("input.cmd", "r");
+    ifp = morla_fuzz_fopen("input.cmd", "r");
     if (ifp == NULL)
         abort();
     output_header();
@@ -70,7 +70,7 @@ void run_program(void *)
     init_KrigArray(ka);
     strcpy(StopCrit, "tolerance");
     menu(&kr, ka);
-    fclose(ifp);
+    morla_fuzz_fclose(ifp);
     free_Krig_cover(ka, kr);
 }
 

@@ -1,7 +1,8 @@
 // Shared harness of the fuzzing targets: guarded runs, the scratch directory
-// and the store of valid objects. The fuzzing build links every target with
-// --wrap for exit, malloc, calloc, realloc, free, fopen, fclose, fork and
-// both forms of nrerror, so that the functions below stand in for them.
+// and the store of valid objects. In the program's own code (a copy of its
+// library made for the fuzzing build) exit, malloc, calloc, realloc, free,
+// fopen, fclose and fork are renamed to the morla_fuzz_ functions below; the
+// targets are linked with --wrap for both forms of nrerror.
 #include "harness.h"
 
 #include <dirent.h>
@@ -22,13 +23,6 @@
 #include "numeric/nrerror.h"
 
 extern "C" {
-[[noreturn]] void __real_exit(int status);
-void *__real_malloc(size_t size);
-void *__real_calloc(size_t n, size_t size);
-void *__real_realloc(void *p, size_t size);
-void __real_free(void *p);
-FILE *__real_fopen(const char *name, const char *mode);
-int __real_fclose(FILE *fp);
 [[noreturn]] void __real__Z7nrerrorPKc(const char *text);
 [[noreturn]] void __real__Z7nrerrorPKcdS0_(const char *text, double value, const char *label);
 }
@@ -67,12 +61,12 @@ const int VALID_COUNT = sizeof valid_files / sizeof valid_files[0];
 
 void write_text(const char *name, const char *text, size_t size)
 {
-    FILE *fp = __real_fopen(name, "w");
+    FILE *fp = fopen(name, "w");
     if (fp == NULL || fwrite(text, 1, size, fp) != size) {
         perror(name);
         abort();
     }
-    __real_fclose(fp);
+    fclose(fp);
 }
 
 // ---- the live blocks and open files of a run ----
@@ -93,7 +87,7 @@ void track(void *p)
         return;
     if (2 * (live_used + 1) > live_cap) {
         size_t cap = live_cap == 0 ? 1024 : 2 * live_cap;
-        void **table = (void **)__real_calloc(cap, sizeof(void *));
+        void **table = (void **)calloc(cap, sizeof(void *));
         for (size_t i = 0; i < live_cap; i++)
             if ((uintptr_t)live[i] > 1)
                 for (size_t k = slot_of(live[i], cap);; k = (k + 1) & (cap - 1))
@@ -101,7 +95,7 @@ void track(void *p)
                         table[k] = live[i];
                         break;
                     }
-        __real_free(live);
+        free(live);
         live = table;
         live_cap = cap;
     }
@@ -128,8 +122,8 @@ void sweep_blocks()
 {
     for (size_t i = 0; i < live_cap; i++)
         if ((uintptr_t)live[i] > 1)
-            __real_free(live[i]);
-    __real_free(live);
+            free(live[i]);
+    free(live);
     live = NULL;
     live_cap = live_used = 0;
 }
@@ -142,7 +136,7 @@ boolean wrote_files = FALSE;
 void close_open_files()
 {
     while (open_count > 0)
-        __real_fclose(open_files[--open_count]);
+        fclose(open_files[--open_count]);
 }
 
 // Files a run wrote: valid files get their text back, others go.
@@ -184,37 +178,37 @@ boolean is_defect(const char *text)
 
 } // namespace
 
-// ---- the wrapped functions ----
+// ---- what the program calls in place of exit, the heap, fopen, fclose and fork ----
 
 extern "C" {
 
-void __wrap_exit(int status)
+void morla_fuzz_exit(int status)
 {
     if (!armed)
-        __real_exit(status);
+        exit(status);
     exit_status = status;
     longjmp(run_end, 1);
 }
 
-void *__wrap_malloc(size_t size)
+void *morla_fuzz_malloc(size_t size)
 {
-    void *p = __real_malloc(size);
+    void *p = malloc(size);
     if (armed)
         track(p);
     return p;
 }
 
-void *__wrap_calloc(size_t n, size_t size)
+void *morla_fuzz_calloc(size_t n, size_t size)
 {
-    void *p = __real_calloc(n, size);
+    void *p = calloc(n, size);
     if (armed)
         track(p);
     return p;
 }
 
-void *__wrap_realloc(void *old, size_t size)
+void *morla_fuzz_realloc(void *old, size_t size)
 {
-    void *p = __real_realloc(old, size);
+    void *p = realloc(old, size);
     if (armed && p != NULL) {
         untrack(old);
         track(p);
@@ -222,20 +216,20 @@ void *__wrap_realloc(void *old, size_t size)
     return p;
 }
 
-void __wrap_free(void *p)
+void morla_fuzz_free(void *p)
 {
     if (armed)
         untrack(p);
-    __real_free(p);
+    free(p);
 }
 
-FILE *__wrap_fopen(const char *name, const char *mode)
+FILE *morla_fuzz_fopen(const char *name, const char *mode)
 {
     if (strchr(name, '/') != NULL || open_count == MAX_OPEN) {
         errno = EACCES;
         return NULL;
     }
-    FILE *fp = __real_fopen(name, mode);
+    FILE *fp = fopen(name, mode);
     if (fp != NULL && armed) {
         open_files[open_count++] = fp;
         wrote_files |= strchr(mode, 'r') == NULL;
@@ -243,17 +237,17 @@ FILE *__wrap_fopen(const char *name, const char *mode)
     return fp;
 }
 
-int __wrap_fclose(FILE *fp)
+int morla_fuzz_fclose(FILE *fp)
 {
     for (int i = 0; i < open_count; i++)
         if (open_files[i] == fp) {
             open_files[i] = open_files[--open_count];
             break;
         }
-    return __real_fclose(fp);
+    return fclose(fp);
 }
 
-pid_t __wrap_fork()
+pid_t morla_fuzz_fork()
 {
     errno = EAGAIN;
     return -1;
@@ -299,7 +293,7 @@ void harness_init()
         abort();
     if (null_fd != 1)
         close(null_fd);
-    ofp = __real_fopen("/dev/null", "w");
+    ofp = fopen("/dev/null", "w");
     if (ofp == NULL)
         abort();
 }
@@ -317,7 +311,7 @@ int guarded_run(void (*fn)(void *), void *arg)
         reset_registries();
         armed = FALSE;
         // What the run kept is its own to release (or a leak to report).
-        __real_free(live);
+        free(live);
         live = NULL;
         live_cap = live_used = 0;
     } else {
@@ -343,8 +337,8 @@ void write_input(const char *name, const uint8_t *data, size_t size)
 void make_store(KrigModel **kr, KrigArray **ka, int level, int speed)
 {
     SPEED = speed;
-    *kr = (KrigModel *)malloc(sizeof(KrigModel));
-    *ka = (KrigArray *)malloc(sizeof(KrigArray));
+    *kr = (KrigModel *)morla_fuzz_malloc(sizeof(KrigModel));
+    *ka = (KrigArray *)morla_fuzz_malloc(sizeof(KrigArray));
     NULL_KrigModel(*kr);
     NULL_KrigArray(*ka);
     init_KrigModel(*kr, 21, 2, 1);

@@ -17,7 +17,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <cstdio>
+
 #include "model/krig.h"
+
+// What the program's code calls in place of malloc, fopen and fclose in this
+// build:
+// what a run obtains through them is released if a fatal error ends it.
+extern "C" void *morla_fuzz_malloc(size_t size);
+extern "C" FILE *morla_fuzz_fopen(const char *name, const char *mode);
+extern "C" int morla_fuzz_fclose(FILE *fp);
 
 // Once per process: the scratch directory (made current) with its valid
 // files, and the report stream to /dev/null.
