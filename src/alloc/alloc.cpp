@@ -5,48 +5,37 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "alloc/registry.h"
 #include "numeric/nrerror.h"
 
 int SPEED = 1;
 
-void **ptr_list = NULL;
-int *ptr_size = NULL;
 int size_list = 0;
-void **ptr_int_list = NULL;
-int *ptr_int_size = NULL;
 int size_int_list = 0;
-void **dptr_list = NULL;
-int *dptr_size = NULL;
 int size_dlist = 0;
 
 namespace {
 
 // The fatal texts of one registry.
 struct RegistryTexts {
-    const char *add_fail1, *add_fail3, *add_fail4, *add_fail5, *remove_empty;
+    RegistryFailures bookkeeping;
     const char *alloc_existing, *alloc_failure, *realloc_missing, *realloc_oldn;
     const char *realloc_failure, *free_oldn, *free_missing, *code_bug;
 };
 
 enum RegistryKind { REAL_VECTORS, INT_VECTORS, ROW_ARRAYS };
 
-// One registry: its three globals, the size of the elements of its blocks and
-// its texts.
-struct Registry {
-    void ***addr;
-    int **count;
-    int *entries;
+// One registry with the size of the elements of its blocks and its texts.
+struct Tracked {
+    Registry reg;
     size_t elsize;
     RegistryKind kind;
     const RegistryTexts *texts;
 };
 
 const RegistryTexts real_texts = {
-    "add_list: Failure (1)",
-    "add_list: Failure (3)",
-    "add_list: Failure (4)",
-    "add_list: Failure (5)",
-    "add_list: Code Bug (size_list ==0, add=FALSE ",
+    {"add_list: Failure (1)", "add_list: Failure (3)", "add_list: Failure (4)", "add_list: Failure (5)",
+     "add_list: Code Bug (size_list ==0, add=FALSE "},
     "generic_alloc: (1) Trying to allocate existing pointer. \n \t (2) Pointer not initialized to NULL",
     "generic_real_alloc: Failure.",
     "generic_alloc: Trying to reallocate nonexisting pointer.",
@@ -58,11 +47,8 @@ const RegistryTexts real_texts = {
 };
 
 const RegistryTexts int_texts = {
-    "add_list: Failure (1)",
-    "add_list: Failure (3)",
-    "add_list: Failure (4)",
-    "add_list: Failure (5)",
-    "add_list: Code Bug (size_int_list ==0, add=FALSE ",
+    {"add_list: Failure (1)", "add_list: Failure (3)", "add_list: Failure (4)", "add_list: Failure (5)",
+     "add_list: Code Bug (size_int_list ==0, add=FALSE "},
     "generic_alloc i: (1) Trying to allocate existing pointer. \n (2) Pointer not initialized to NULL ",
     "generic_real_alloc i: Failure.",
     "generic_alloc i: Trying to reallocate nonexisting pointer.",
@@ -74,11 +60,8 @@ const RegistryTexts int_texts = {
 };
 
 const RegistryTexts dptr_texts = {
-    "add_list dr: Failure (1)",
-    "add_list dr: Failure (3)",
-    "add_list dr: Failure (4)",
-    "add_list dr: Failure (5)",
-    "add_list dr: Code Bug (size_dlist ==0, add=FALSE ",
+    {"add_list dr: Failure (1)", "add_list dr: Failure (3)", "add_list dr: Failure (4)", "add_list dr: Failure (5)",
+     "add_list dr: Code Bug (size_dlist ==0, add=FALSE "},
     "generic_alloc dr: (1) Trying to allocate existing pointer. \n (2) Pointer not initialized to NULL",
     "generic_real_alloc dr: Failure.",
     "generic_alloc dr: Trying to reallocate nonexisting pointer.",
@@ -89,10 +72,12 @@ const RegistryTexts dptr_texts = {
     "generic_alloc dr: Code Bug.",
 };
 
-Registry real_registry = {&ptr_list, &ptr_size, &size_list, sizeof(real), REAL_VECTORS, &real_texts};
-Registry int_registry = {&ptr_int_list, &ptr_int_size, &size_int_list, sizeof(int), INT_VECTORS,
-                         &int_texts};
-Registry dptr_registry = {&dptr_list, &dptr_size, &size_dlist, sizeof(real *), ROW_ARRAYS, &dptr_texts};
+Tracked real_registry = {{NULL, NULL, 0, 0, NULL, 0, &size_list, &real_texts.bookkeeping},
+                         sizeof(real), REAL_VECTORS, &real_texts};
+Tracked int_registry = {{NULL, NULL, 0, 0, NULL, 0, &size_int_list, &int_texts.bookkeeping},
+                        sizeof(int), INT_VECTORS, &int_texts};
+Tracked dptr_registry = {{NULL, NULL, 0, 0, NULL, 0, &size_dlist, &dptr_texts.bookkeeping},
+                         sizeof(real *), ROW_ARRAYS, &dptr_texts};
 
 // Bytes of a block of n elements; a zero-size request still gets a block of
 // its own, so that it can be released like any other.
@@ -102,128 +87,67 @@ size_t block_bytes(int n, size_t elsize)
     return bytes > 0 ? bytes : 1;
 }
 
-int seek(const Registry &reg, int n, void *address)
+// 0: address not registered; 1: registered with count n; 2: with another
+// count (the row-pointer registry then names the entry on standard output).
+// *slot receives the entry's slot, or -1.
+int seek(const Tracked &t, int n, void *address, int *slot)
 {
-    for (int i = 0; i < *reg.entries; i++) {
-        if ((*reg.addr)[i] != address)
-            continue;
-        if ((*reg.count)[i] == n)
-            return 1;
-        if (reg.kind == ROW_ARRAYS)
-            printf("dpointer: %p old n %d #elem %d\n", address, (*reg.count)[i], i + 1);
-        return 2;
-    }
-    return 0;
-}
-
-// Appends (address, n), or removes the entry of address (already verified to
-// be registered), keeping the order of the others.
-void add_list(Registry &reg, boolean add, int n, void *address)
-{
-    const RegistryTexts *t = reg.texts;
-    int old = *reg.entries;
-    if (add && old == 0) {
-        *reg.addr = (void **)malloc(sizeof(void *));
-        if (*reg.addr == NULL)
-            nrerror(t->add_fail1);
-        *reg.count = (int *)malloc(sizeof(int));
-        if (*reg.count == NULL)
-            nrerror(t->add_fail3);
-        (*reg.addr)[0] = address;
-        (*reg.count)[0] = n;
-        *reg.entries = 1;
-        return;
-    }
-    if (!add && old == 1) {
-        free(*reg.count);
-        free(*reg.addr);
-        *reg.count = NULL;
-        *reg.addr = NULL;
-        *reg.entries = 0;
-        return;
-    }
-    if (!add && old == 0)
-        nrerror(t->remove_empty);
-
-    int now = add ? old + 1 : old - 1;
-    if (!add) {
-        boolean moving = FALSE;
-        for (int i = 0; i < old; i++) {
-            if (moving) {
-                (*reg.addr)[i - 1] = (*reg.addr)[i];
-                (*reg.count)[i - 1] = (*reg.count)[i];
-            } else if ((*reg.addr)[i] == address) {
-                moving = TRUE;
-            }
-        }
-    }
-    int *count = (int *)realloc(*reg.count, (size_t)now * sizeof(int));
-    if (count == NULL)
-        nrerror(t->add_fail4);
-    *reg.count = count;
-    void **addr = (void **)realloc(*reg.addr, (size_t)now * sizeof(void *));
-    if (addr == NULL)
-        nrerror(t->add_fail5);
-    *reg.addr = addr;
-    *reg.entries = now;
-    if (add) {
-        addr[now - 1] = address;
-        count[now - 1] = n;
-    }
+    *slot = registry_find(&t.reg, address);
+    if (*slot < 0)
+        return 0;
+    int registered = t.reg.count[*slot];
+    if (registered == n)
+        return 1;
+    if (t.kind == ROW_ARRAYS)
+        printf("dpointer: %p old n %d #elem %d\n", address, registered, registry_position(&t.reg, *slot));
+    return 2;
 }
 
 // The single verifying primitive of tracking mode: allocate (oldn = 0),
 // reallocate (both counts set) or free (newn = 0) a registered block.
-void *generic_alloc(Registry &reg, int oldn, void *address, int newn)
+void *generic_alloc(Tracked &t, int oldn, void *address, int newn)
 {
-    const RegistryTexts *t = reg.texts;
-    int found = address != NULL ? seek(reg, oldn, address) : 0;
+    const RegistryTexts *x = t.texts;
+    int slot = -1;
+    int found = address != NULL ? seek(t, oldn, address, &slot) : 0;
 
     if (oldn == 0 && newn != 0) {
         if (found != 0)
-            nrerror(t->alloc_existing);
-        void *block = malloc(block_bytes(newn, reg.elsize));
+            nrerror(x->alloc_existing);
+        void *block = malloc(block_bytes(newn, t.elsize));
         if (block == NULL)
-            nrerror(t->alloc_failure);
-        add_list(reg, TRUE, newn, block);
+            nrerror(x->alloc_failure);
+        registry_add(&t.reg, block, newn);
         return block;
     }
     if (oldn != 0 && newn != 0 && address != NULL) {
         if (found == 0)
-            nrerror(t->realloc_missing);
+            nrerror(x->realloc_missing);
         if (found == 2) {
-            if (reg.kind == ROW_ARRAYS)
+            if (t.kind == ROW_ARRAYS)
                 print_dlist(" ");
-            nrerror(t->realloc_oldn);
+            nrerror(x->realloc_oldn);
         }
-        add_list(reg, FALSE, oldn, address);
-        void *block = realloc(address, block_bytes(newn, reg.elsize));
+        registry_remove(&t.reg, slot);
+        void *block = realloc(address, block_bytes(newn, t.elsize));
         if (block == NULL)
-            nrerror(t->realloc_failure);
-        add_list(reg, TRUE, newn, block);
+            nrerror(x->realloc_failure);
+        registry_add(&t.reg, block, newn);
         return block;
     }
-    boolean is_free = oldn != 0 && newn == 0 && (address != NULL || reg.kind == REAL_VECTORS);
+    boolean is_free = oldn != 0 && newn == 0 && (address != NULL || t.kind == REAL_VECTORS);
     if (is_free) {
         if (found == 2)
-            nrerror(t->free_oldn);
+            nrerror(x->free_oldn);
         if (found == 0)
-            nrerror(t->free_missing);
-        add_list(reg, FALSE, oldn, address);
+            nrerror(x->free_missing);
+        registry_remove(&t.reg, slot);
         free(address);
         return NULL;
     }
-    if (reg.kind == REAL_VECTORS)
+    if (t.kind == REAL_VECTORS)
         fprintf(stderr, "oldn: %d newn: %d vec address: %p seek: %d\n", oldn, newn, address, found);
-    nrerror(t->code_bug);
-}
-
-boolean registered_any(const Registry &reg, void *address)
-{
-    for (int i = 0; i < *reg.entries; i++)
-        if ((*reg.addr)[i] == address)
-            return TRUE;
-    return FALSE;
+    nrerror(x->code_bug);
 }
 
 void *plain_alloc(size_t bytes, const char *failure)
@@ -311,15 +235,44 @@ void **plain_matrix_resize(int oldm, int oldn, void **rows, int newm, int newn, 
 
 } // namespace
 
-int seek_list(int n, void *address) { return seek(real_registry, n, address); }
-int seek_int_list(int n, void *address) { return seek(int_registry, n, address); }
-int seek_dlist(int n, void *address) { return seek(dptr_registry, n, address); }
+int seek_list(int n, void *address)
+{
+    int slot;
+    return seek(real_registry, n, address, &slot);
+}
+
+int seek_int_list(int n, void *address)
+{
+    int slot;
+    return seek(int_registry, n, address, &slot);
+}
+
+int seek_dlist(int n, void *address)
+{
+    int slot;
+    return seek(dptr_registry, n, address, &slot);
+}
+
+boolean registered_entry(char kind, int k, void **address, int *n)
+{
+    const Tracked &t = kind == 'i' ? int_registry : kind == 'd' ? dptr_registry : real_registry;
+    return registry_entry(&t.reg, k, address, n);
+}
+
+void reset_registries()
+{
+    registry_clear(&real_registry.reg);
+    registry_clear(&int_registry.reg);
+    registry_clear(&dptr_registry.reg);
+}
 
 void print_dlist(const char *comment)
 {
     printf("Double Pointer List: %s \n", comment);
-    for (int i = 0; i < size_dlist; i++)
-        printf("%p %d ", dptr_list[i], dptr_size[i]);
+    void *address;
+    int n;
+    for (int k = 0; registry_entry(&dptr_registry.reg, k, &address, &n); k++)
+        printf("%p %d ", address, n);
     printf("\n");
 }
 
@@ -334,7 +287,7 @@ void alloc(int m, int n, real ***mat)
         *mat = rows;
         return;
     }
-    if (*mat != NULL && registered_any(dptr_registry, *mat))
+    if (registry_find(&dptr_registry.reg, *mat) >= 0)
         nrerror("alloc_real_matrix:Trying to allocate existing matrix pointer.");
     real **rows = (real **)generic_alloc(dptr_registry, 0, *mat, m);
     for (int i = 0; i < m; i++) {

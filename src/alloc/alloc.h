@@ -23,17 +23,10 @@
 // Allocation mode: 1 fast, 0 tracking.
 extern int SPEED;
 
-// Registries of tracking mode, in order of registration; each pair of arrays
-// has exactly as many slots as there are entries.
-extern void **ptr_list;       // real vectors and rows of real matrices
-extern int *ptr_size;         // their lengths in reals
-extern int size_list;         // number of entries
-extern void **ptr_int_list;   // int vectors
-extern int *ptr_int_size;
-extern int size_int_list;
-extern void **dptr_list;      // row-pointer arrays of real matrices
-extern int *dptr_size;        // their row counts
-extern int size_dlist;
+// Live entries of the registries of tracking mode (src/alloc/registry.h):
+extern int size_list;         // real vectors and rows of real matrices
+extern int size_int_list;     // int vectors
+extern int size_dlist;        // row-pointer arrays of real matrices
 
 void alloc(int m, int n, real ***mat);
 void alloc(int m, int n, char ***mat);
@@ -66,5 +59,13 @@ int seek_int_list(int n, void *address);
 int seek_dlist(int n, void *address);
 // Lists the row-pointer registry on standard output.
 void print_dlist(const char *comment);
+// Empties the three registries without releasing the blocks they hold: for a
+// run that starts afresh within the same process (the fuzzing harness, after
+// a run that a fatal error ended and whose blocks it has released).
+void reset_registries();
+// The k-th live entry (k from 0, in order of registration) of the registry
+// of real vectors ('r'), int vectors ('i') or row-pointer arrays ('d'): its
+// address and count; FALSE when there is none.
+boolean registered_entry(char kind, int k, void **address, int *n);
 
 #endif

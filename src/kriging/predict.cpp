@@ -95,6 +95,13 @@ void free_krigblup_anyXY(int an, int r)
     mse_anyX_flag = FALSE;
 }
 
+void forget_krigblup_anyXY()
+{
+    aU = aR = aF = NULL;
+    a_eigv = a_eigvinv = NULL;
+    mse_anyX_flag = FALSE;
+}
+
 int token_predict(char **token, int n_token, char *infile, char *outfile)
 {
     const int len = 150;
@@ -167,6 +174,7 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         }
         if (!ready)
             continue;
+        warn_missing_response(model);
         int n = model->n[0], d = model->d[0], r = model->r[0];
         ensure_init(model, "R");
         ensure_init(model, "F");

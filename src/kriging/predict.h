@@ -21,6 +21,10 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x);
 // Releases the prepared design.
 void free_krigblup_anyXY(int an, int r);
+// Forgets a prepared design without releasing it: for a run that starts
+// afresh within the same process after a fatal error ended the previous one
+// (the fuzzing harness, which releases that run's blocks itself).
+void forget_krigblup_anyXY();
 
 // Parses the tokens of a Predict line (the command word included) into the
 // input and output file names (buffers of at least 150 bytes). Returns 0, or

@@ -49,8 +49,11 @@ int widest_row(int n, int m, real **matrix)
     int widest = 0;
     for (int i = 0; i < n; i++) {
         int len = snprintf(NULL, 0, " %4d ", i + 1) + 2;
-        for (int j = 0; j < m; j++)
-            len += matrix[i][j] == NA_VALUE ? 12 : snprintf(NULL, 0, " %10.5f ", matrix[i][j]);
+        for (int j = 0; j < m; j++) {
+            char cell[CELL_BUF];
+            format_cell(matrix[i][j], cell, sizeof cell);
+            len += (int)strlen(cell);
+        }
         if (len > widest)
             widest = len;
     }

@@ -7,6 +7,7 @@
 // fixes the number of rows; later blocks add columns to the right.
 #include "matfile/readmat.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +26,10 @@ const int LINE_BUF = MAX_LINE + 2;
 // Token slots for header and data lines: 30 slots of one string each.
 const int TOKEN_SLOTS = 30;
 
-// Rows of the first block are allocated in steps of this many.
+// Rows of the first block are allocated in steps of this many, or of half
+// the rows already allocated when that is more: a file of n rows costs a
+// number of resizes that grows with log n, and every row touched by them
+// (each verified in tracking mode) adds up to a small multiple of n.
 const int ROW_STEP = 10;
 
 enum LineStatus { LINE_READ, LINE_END, LINE_FAILED };
@@ -197,16 +201,17 @@ template <typename Cell> void widen(ReadState<Cell> &st, int cols, boolean first
     st.cols = cols;
 }
 
-// First block: ROW_STEP more rows.
+// First block: ROW_STEP more rows, or half as many again as there are.
 template <typename Cell> void grow_rows(ReadState<Cell> &st)
 {
     if (st.rows < 0)
         nrerror("read_matrix: Code Bug , Unrecognized option (3)");
+    int step = st.rows / 2 > ROW_STEP ? st.rows / 2 : ROW_STEP;
     if (st.rows == 0)
-        alloc(ROW_STEP, st.col_cap, &st.mat);
+        alloc(step, st.col_cap, &st.mat);
     else
-        morealloc(st.rows, st.col_cap, &st.mat, st.rows + ROW_STEP, st.col_cap);
-    st.rows += ROW_STEP;
+        morealloc(st.rows, st.col_cap, &st.mat, st.rows + step, st.col_cap);
+    st.rows += step;
 }
 
 // End of the first block: exactly the rows read (at least one).
@@ -372,7 +377,9 @@ int str_to_real(const char *str, real *val)
 {
     char *end;
     *val = strtod(str, &end);
-    if (end == str)
+    // "nan", "inf" and numbers beyond the range of a real (1e400) are no
+    // numbers to compute with: one of them would make every prediction nan.
+    if (end == str || !std::isfinite(*val))
         return 1;
     if (*end == '\0')
         return 0;

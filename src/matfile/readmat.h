@@ -20,8 +20,9 @@ int read_matrix(int oldn, int oldm, string ***mat1, int *newn, int *newm, const 
 
 // strtod on the whole text; the value is stored in every case. Returns 0
 // when all of the text was used (or only blanks, tabs and newlines follow a
-// blank after the number), 1 when no number starts the text, 3 when the
-// character after the number is not a blank, 2 when something else follows.
+// blank after the number), 1 when no finite number starts the text (so
+// "nan", "inf" and 1e400 count as no number), 3 when the character after the
+// number is not a blank, 2 when something else follows.
 int str_to_real(const char *str, real *val);
 // As str_to_real, but "NA" and "na" give na_value; 0 on success, else 1.
 int na_str_to_real(const char *str, real *val, real na_value);

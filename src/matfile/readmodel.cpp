@@ -64,6 +64,36 @@ void first_description(KrigModel **kr, KrigArray *ka, int count)
         models[j].init.n = FALSE;
 }
 
+// The name of row k of a description file for the messages: its cell in the
+// first column named by one of `names` (a null-terminated list), or its
+// number from 1.
+void row_name(const TextMatrix &t, int k, const char *const *names, char *out, size_t size)
+{
+    for (int j = 0; j < t.cols; j++)
+        for (const char *const *n = names; *n != NULL; n++)
+            if (strcmp(t.name[j], *n) == 0) {
+                snprintf(out, size, "%s", t.cell[k][j]);
+                return;
+            }
+    snprintf(out, size, "%d", k + 1);
+}
+
+// Correlation parameters outside the correlation function's domain (alpha in
+// [0, 2], theta not negative) would give meaningless predictions and could
+// not be fitted from: refused with the column, the input and the value.
+int check_corpar(const char *column, real value, boolean theta, const TextMatrix &t, int k)
+{
+    if (theta ? value >= 0.0 : value >= 0.0 && value <= 2.0)
+        return 0;
+    static const char *const input_names[] = {"Variable", "variable", "Term", "term", NULL};
+    char input[STRING_LEN];
+    row_name(t, k, input_names, input, sizeof input);
+    fprintf(ofp, theta ? "ERROR: %s = %.15g for input variable %s: theta must not be negative. Nothing stored.\n"
+                       : "ERROR: %s = %.15g for input variable %s: alpha must lie in [0, 2]. Nothing stored.\n",
+            column, value, input);
+    return 13;
+}
+
 } // namespace
 
 int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
@@ -142,6 +172,8 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
             } else if (str_to_real(cell, &value[k][j]) != 0) {
                 fprintf(ofp, "%s", not_numeric);
                 result = 4;
+            } else {
+                result = check_corpar(name, value[k][j], theta, t, k);
             }
         }
     }
@@ -349,6 +381,18 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                 break;
             }
             if (strcmp(name, "StochasticProcessVariance") == 0) {
+                // A negative variance describes no process (NA is no value).
+                if (value < 0 && value != NA_VALUE) {
+                    static const char *const y_names[] = {"Variable", NULL};
+                    char yname[STRING_LEN];
+                    row_name(t, k, y_names, yname, sizeof yname);
+                    fprintf(ofp,
+                            "ERROR: StochasticProcessVariance = %.15g for y-variable %s: a variance must not be "
+                            "negative. Nothing stored.\n",
+                            value, yname);
+                    result = 5;
+                    break;
+                }
                 r->var = value;
                 r->var_set = TRUE;
             } else if (strcmp(name, "ErrorVariance") == 0) {
@@ -395,9 +439,7 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
         if (result != 0)
             break;
         // With random error the variance read is the process variance; the
-        // model keeps the total variance and the process share of it. A
-        // negative process variance has no share to give (it could even make
-        // the total 0).
+        // model keeps the total variance and the process share of it.
         if (error_variance > 0) {
             if (r->var_set && r->var != NA_VALUE && r->var >= 0) {
                 real process = r->var;

@@ -4,6 +4,7 @@
 // and every row numbered from 1.
 #include "matfile/writemat.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,12 +75,26 @@ void extra_blanks(FILE *fp, const string *varnames, int col)
         fputc(' ', fp);
 }
 
+// The text of a number written in `fixed` (a printf format of one real), or
+// in the exponent form when the fixed text would be longer than `longest`
+// characters: a fixed text grows with the magnitude (1e300 has 301 digits),
+// and a word of a matrix file holds at most MAX_FILE_WORD characters.
+void number_text(real value, const char *fixed, int longest, char *text, size_t size)
+{
+    if (snprintf(text, size, fixed, value) <= longest)
+        return;
+    snprintf(text, size, "%.15e", value);
+    // Sixteen digits round the largest reals up beyond the range of a real;
+    // seventeen always read back.
+    if (!std::isfinite(strtod(text, NULL)))
+        snprintf(text, size, "%.16e", value);
+}
+
 void write_cell(FILE *fp, real value)
 {
-    if (value == NA_VALUE)
-        fputs(NA_CELL, fp);
-    else
-        fprintf(fp, " %10.5f ", value);
+    char cell[CELL_BUF];
+    format_cell(value, cell, sizeof cell);
+    fputs(cell, fp);
 }
 
 void write_cell(FILE *fp, const string value) { fprintf(fp, " %10s ", value); }
@@ -136,9 +151,25 @@ void write_blocks(FILE *fp, int n, int m, Cell **matrix, const string *varnames,
     }
 }
 
+// Longest fixed text of a cell (magnitudes below 1e15 keep the fixed form);
+// beyond it the exponent form, of at most 24 characters, is used. A block of
+// five cells of 24 characters still fits a line the matrix reader accepts.
+const int LONGEST_FIXED = 21;
+
 boolean is_screen(const char *filename) { return strcmp(filename, "screen") == 0 || strcmp(filename, "s") == 0; }
 
 } // namespace
+
+void format_cell(real value, char *cell, size_t size)
+{
+    if (value == NA_VALUE) {
+        snprintf(cell, size, "%s", NA_CELL);
+        return;
+    }
+    char text[CELL_BUF - 2]; // room for the blanks around it
+    number_text(value, "%10.5f", LONGEST_FIXED, text, sizeof text);
+    snprintf(cell, size, " %s ", text);
+}
 
 void outputmatr(int n, int m, real **matrix, const char *matname, const string *varnames,
                 const char *varnames2, const char *comment, const char *mode)
@@ -174,8 +205,11 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
     fprintf(fp, "\n Case %s \n", varnames);
     fputs("-------", fp);
     fputc('\n', fp);
-    for (int i = 0; i < n; i++)
-        fprintf(fp, "  %2d   %10.5f \n", i + 1, vector[i]);
+    for (int i = 0; i < n; i++) {
+        char text[CELL_BUF];
+        number_text(vector[i], "%10.5f", LONGEST_FIXED, text, sizeof text);
+        fprintf(fp, "  %2d   %s \n", i + 1, text);
+    }
     close_or_exit(fp, vecname, "writevec");
 }
 
@@ -190,8 +224,12 @@ void output_range(const KrigModel *kr, const char *name, const char *comment)
     fputs(rule, fp);
     fputs(" Case Variable Min        Max\n", fp);
     fputs(rule, fp);
-    for (int i = 0; i < *kr->d; i++)
-        fprintf(fp, "  %d     %s      %f  %f \n", i + 1, kr->xlabel[i], kr->range[i][0], kr->range[i][1]);
+    for (int i = 0; i < *kr->d; i++) {
+        char low[CELL_BUF], high[CELL_BUF];
+        number_text(kr->range[i][0], "%f", MAX_FILE_WORD, low, sizeof low);
+        number_text(kr->range[i][1], "%f", MAX_FILE_WORD, high, sizeof high);
+        fprintf(fp, "  %d     %s      %s  %s \n", i + 1, kr->xlabel[i], low, high);
+    }
     boolean failed = ferror(fp) != 0;
     if (fclose(fp) != 0 || failed) {
         char text[300];

@@ -130,3 +130,19 @@ boolean initialized(const KrigArray *ka)
     fprintf(ofp, "Sorry, there are no response variables.\n");
     return FALSE;
 }
+
+boolean warn_missing_response(const KrigModel *kr)
+{
+    if (!kr->init.y)
+        return FALSE;
+    for (int i = 0; i < kr->n[0]; i++) {
+        if (kr->y[i] != NA_VALUE)
+            continue;
+        char text[120];
+        snprintf(text, sizeof text, "Model %s: the response of run %d is missing (NA) and is used as -1e14.",
+                 kr->ylabel, i + 1);
+        nrwarning(text);
+        return TRUE;
+    }
+    return FALSE;
+}

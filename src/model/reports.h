@@ -33,4 +33,12 @@ boolean initialized(const InitStruct *init, const char *n1, const char *n2, cons
 // writes "Sorry, there are no response variables.\n" and returns FALSE.
 boolean initialized(const KrigArray *ka);
 
+// Responses read as NA are used as the number -1e14 (the minimisation relies
+// on missing constraint values). For a model whose responses are loaded and
+// hold the missing value, writes through `nrwarning`
+// "Model %s: the response of run %d is missing (NA) and is used as -1e14."
+// with the model's y label and the first such run (counted from 1), and
+// returns TRUE; otherwise writes nothing and returns FALSE.
+boolean warn_missing_response(const KrigModel *kr);
+
 #endif

@@ -4,11 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "testutil.h"
 
 namespace {
+
+std::pair<void *, int> entry(int k)
+{
+    void *address = nullptr;
+    int n = -1;
+    registered_entry('r', k, &address, &n);
+    return {address, n};
+}
 
 // Runs each test in the given mode and checks that it leaves no block
 // registered behind.
@@ -38,8 +49,8 @@ TEST_F(Tracking, VectorsAreRegisteredWithTheirCountsInOrder)
     alloc(5, &b);
     alloc(7, &c);
     ASSERT_EQ(size_list, start_real + 3);
-    EXPECT_EQ(ptr_list[start_real], a);
-    EXPECT_EQ(ptr_size[start_real + 1], 5);
+    EXPECT_EQ(entry(start_real), std::make_pair((void *)a, 3));
+    EXPECT_EQ(entry(start_real + 1), std::make_pair((void *)b, 5));
     EXPECT_EQ(seek_list(5, b), 1);
     EXPECT_EQ(seek_list(4, b), 2);
 
@@ -47,9 +58,8 @@ TEST_F(Tracking, VectorsAreRegisteredWithTheirCountsInOrder)
     frei(5, &b);
     EXPECT_EQ(b, nullptr);
     ASSERT_EQ(size_list, start_real + 2);
-    EXPECT_EQ(ptr_list[start_real], a);
-    EXPECT_EQ(ptr_list[start_real + 1], c);
-    EXPECT_EQ(ptr_size[start_real + 1], 7);
+    EXPECT_EQ(entry(start_real), std::make_pair((void *)a, 3));
+    EXPECT_EQ(entry(start_real + 1), std::make_pair((void *)c, 7));
     EXPECT_EQ(seek_list(5, b), 0);
 
     // A released variable may be allocated again.
@@ -59,17 +69,62 @@ TEST_F(Tracking, VectorsAreRegisteredWithTheirCountsInOrder)
     frei(7, &c);
 }
 
-TEST_F(Tracking, LastEntryReleasesTheRegistryArrays)
+TEST_F(Tracking, EmptiedRegistryStartsAgain)
 {
     ASSERT_EQ(size_int_list, 0);
     int *v = NULL;
     alloc(4, &v);
     EXPECT_EQ(size_int_list, 1);
-    EXPECT_NE(ptr_int_list, nullptr);
     frei(4, &v);
     EXPECT_EQ(size_int_list, 0);
-    EXPECT_EQ(ptr_int_list, nullptr);
-    EXPECT_EQ(ptr_int_size, nullptr);
+    void *address;
+    int n;
+    EXPECT_FALSE(registered_entry('i', 0, &address, &n));
+    alloc(2, &v);
+    EXPECT_EQ(seek_int_list(2, v), 1);
+    frei(2, &v);
+}
+
+// Many blocks released and reallocated in mixed order: the registry (which
+// grows and compacts on the way) keeps every live block with its count, in
+// order of registration, a reallocated block counting as registered anew.
+TEST_F(Tracking, ManyEntriesKeepTheirOrderAndCounts)
+{
+    const int N = 5000;
+    std::vector<real *> v(N, nullptr);
+    std::vector<int> size(N);
+    std::vector<std::pair<void *, int>> model; // live entries in order
+    auto forget = [&model](void *address) {
+        model.erase(std::find_if(model.begin(), model.end(), [address](auto &e) { return e.first == address; }));
+    };
+    for (int i = 0; i < N; i++) {
+        size[i] = 1 + i % 7;
+        alloc(size[i], &v[i]);
+        model.push_back({v[i], size[i]});
+    }
+    unsigned state = 3;
+    for (int round = 0; round < 3; round++)
+        for (int i = 0; i < N; i++) {
+            state = state * 1103515245u + 12345u;
+            if (v[i] == nullptr || (state >> 16) % 3 != 0)
+                continue;
+            forget(v[i]);
+            if ((state >> 8) % 2 == 0) {
+                frei(size[i], &v[i]);
+            } else {
+                morealloc(size[i], &v[i], size[i] + 1);
+                size[i]++;
+                model.push_back({v[i], size[i]});
+            }
+        }
+    ASSERT_EQ(size_list, start_real + (int)model.size());
+    for (size_t k = 0; k < model.size(); k++)
+        ASSERT_EQ(entry(start_real + (int)k), model[k]) << k;
+    for (int i = 0; i < N; i++)
+        if (v[i] != nullptr) {
+            EXPECT_EQ(seek_list(size[i] + 1, v[i]), 2);
+            frei(size[i], &v[i]);
+        }
 }
 
 TEST_F(Tracking, MatrixRegistersRowArrayAndEveryRow)

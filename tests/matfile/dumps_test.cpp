@@ -204,7 +204,7 @@ TEST(OutputTemp, OneModelOfSeveral)
     write_file("ydescrip.mat", matrix_text("variance", {"Variable", "StochasticProcessVariance"},
                                            {{"e", "9"}, {"f", "0.5"}}));
     write_file("corpar.mat", matrix_text("parameters", {"Variable", "Theta.e", "Alpha.e", "Theta.f", "Alpha.f"},
-                                         {{"a", "9", "9", "1.25", "0.5"}, {"b", "9", "9", "3", "0"}}));
+                                         {{"a", "9", "1.9", "1.25", "0.5"}, {"b", "9", "1.9", "3", "0"}}));
     s.read("X", "x.mat");
     s.read("y", "y.mat");
     s.read("RegressionModel", "beta.mat");

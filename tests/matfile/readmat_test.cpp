@@ -221,6 +221,11 @@ TEST_P(ReadMatrix, ErrorCodesAndMessages)
          "\t(2) Two seperators should not appear in sequence.\n"},
         {"word in a data cell", kSep + "a\n" + kSep + "1.5x\n", 11,
          "ERROR: Some of the Data cannot be interpreted as a number\n"},
+        {"non-finite cells", kSep + "a b\n" + kSep + "1 2\n3 inf\n", 11,
+         "ERROR: Some of the Data cannot be interpreted as a number\n"},
+        {"nan cell", kSep + "a\n" + kSep + "nan\n", 11, "ERROR: Some of the Data cannot be interpreted as a number\n"},
+        {"overflowing cell", kSep + "a\n" + kSep + "-1e400\n", 11,
+         "ERROR: Some of the Data cannot be interpreted as a number\n"},
     };
     for (const Case &c : cases) {
         RealRead r;
@@ -316,13 +321,13 @@ TEST_P(ReadMatrix, PreambleAndSeparatorLinesAreReadWholeWhateverTheirLength)
     EXPECT_EQ(one_dash.code, 10);
 }
 
-TEST_P(ReadMatrix, FirstBlockGrowsByTenRowsAndIsTrimmedOnce)
+TEST_P(ReadMatrix, FirstBlockGrowsByTenRowsThenByHalfAndIsTrimmedOnce)
 {
     std::string rows;
-    for (int i = 0; i < 25; i++)
+    for (int i = 0; i < 60; i++)
         rows += std::to_string(i) + " " + std::to_string(2 * i) + "\n";
     RealRead r;
-    read_text(r, kSep + "a b\n" + kSep + rows);
+    read_text(r, kSep + "a b\n" + kSep + rows.substr(0, rows.find("25 50")));
     ASSERT_EQ(r.code, 0);
     ASSERT_EQ(r.n, 25);
     for (int i = 0; i < 25; i++)
@@ -340,6 +345,12 @@ TEST_P(ReadMatrix, FirstBlockGrowsByTenRowsAndIsTrimmedOnce)
     if (SPEED == 0) {
         EXPECT_EQ(seek_dlist(20, bad.mat), 1);
     }
+
+    // Beyond 20 rows the storage grows by half: 30, 45, 67 rows.
+    RealRead later;
+    read_text(later, kSep + "a b\n" + kSep + rows.substr(0, rows.find("50 100")) + "50 x\n");
+    EXPECT_EQ(later.code, 11);
+    EXPECT_EQ(later.n, 67);
 }
 
 TEST_P(ReadMatrix, ThousandsOfColumnsOverManyBlocks)
@@ -592,6 +603,12 @@ TEST(StrToReal, ResultCodes)
     EXPECT_EQ(str_to_real("7 x", &v), 2);
     EXPECT_EQ(v, 7.0);
     EXPECT_EQ(str_to_real("7  \t 8", &v), 2);
+    // No non-finite value is a number: not as text, not by overflow.
+    for (const char *text : {"nan", "NAN", "-nan", "inf", "-Infinity", "1e400", "-1e309", "0x1p1024"})
+        EXPECT_EQ(str_to_real(text, &v), 1) << text;
+    // Underflow gives a finite number.
+    EXPECT_EQ(str_to_real("1e-400", &v), 0);
+    EXPECT_EQ(str_to_real("-1.7e308", &v), 0);
 }
 
 TEST(StrToReal, NotAvailableSpellings)

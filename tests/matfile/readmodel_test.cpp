@@ -126,29 +126,38 @@ TEST_F(ModelReaders, RefusedCorrelationFilesStoreNothing)
         std::string message;
     };
     const Case cases[] = {
-        {matrix("Variable Theta.z Alpha.y", {"a 5 5", "b 5 5"}), 10,
+        {matrix("Variable Theta.z Alpha.y", {"a 5 1", "b 5 1"}), 10,
          "ERROR: Name of a response variable (appended to Theta) unknown\n"},
-        {matrix("Variable Theta.y Alpha.z", {"a 5 5", "b 5 5"}), 11,
+        {matrix("Variable Theta.y Alpha.z", {"a 5 1", "b 5 1"}), 11,
          "ERROR: Name of a response variable (appended to Alpha) unknown\n"},
-        {matrix("Variable Theta Alpha.y", {"a 5 5", "b 5 5"}), 10,
+        {matrix("Variable Theta Alpha.y", {"a 5 1", "b 5 1"}), 10,
          "ERROR: Name of a response variable (appended to Theta) unknown\n"},
-        {matrix("Variable Theta.y Alpha", {"a 5 5", "b 5 5"}), 11,
+        {matrix("Variable Theta.y Alpha", {"a 5 1", "b 5 1"}), 11,
          "ERROR: Name of a response variable (appended to Alpha) unknown\n"},
-        {matrix("Variable Theta.y Scale.y", {"a 5 5", "b 5 5"}), 12, "ERROR: Couldn't identify label Scale.y .\n"},
-        {matrix("Variable Theta.y Alpha.y", {"b 5 5", "a 5 5"}), 2,
+        {matrix("Variable Theta.y Scale.y", {"a 5 1", "b 5 1"}), 12, "ERROR: Couldn't identify label Scale.y .\n"},
+        {matrix("Variable Theta.y Alpha.y", {"b 5 1", "a 5 1"}), 2,
          "ERROR: Variables in Matrix do not appear in same order as in x matrix\n"},
-        {matrix("term Theta.y Alpha.y", {"a 5 5", "c 5 5"}), 2,
+        {matrix("term Theta.y Alpha.y", {"a 5 1", "c 5 1"}), 2,
          "ERROR: Variables in Matrix do not appear in same order as in x matrix\n"},
-        {matrix("Variable Theta.y Alpha.y", {"a 5 5"}), 5, "ERROR: Matrix contains too few or too many rows.\n"},
-        {matrix("Variable Theta.y Alpha.y", {"a 5 5", "b 5 5", "c 5 5"}), 5,
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1"}), 5, "ERROR: Matrix contains too few or too many rows.\n"},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b 5 1", "c 5 1"}), 5,
          "ERROR: Matrix contains too few or too many rows.\n"},
         {matrix("Variable Theta.y", {"a 5", "b 5"}), 1, "ERROR: Matrix contains too few or too many columns.\n"},
         {matrix("Variable Theta.y Alpha.y Theta.y", {"a 5 5 5", "b 5 5 5"}), 1,
          "ERROR: Matrix contains too few or too many columns.\n"},
         // The second row fails: its first row is not stored either.
-        {matrix("Variable Theta.y Alpha.y", {"a 5 5", "b 5 five"}), 4, kNotNumeric},
-        {matrix("Variable Theta.y Alpha.y", {"a 5 5", "b 5 5x"}), 4, kNotNumeric},
-        {matrix("Variable Theta.y Alpha.y", {"a 5 5", "b 5"}), 4, "ERROR: Too few or too many entries in a row \n"},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b 5 five"}), 4, kNotNumeric},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b 5 5x"}), 4, kNotNumeric},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b 5"}), 4, "ERROR: Too few or too many entries in a row \n"},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b inf 1"}), 4, kNotNumeric},
+        {matrix("Variable Theta.y Alpha.y", {"a 5 nan", "b 5 1"}), 4, kNotNumeric},
+        // Parameters outside the domain of the correlation function.
+        {matrix("Variable Theta.y Alpha.y", {"a 5 1", "b 5 2.5"}), 13,
+         "ERROR: Alpha.y = 2.5 for input variable b: alpha must lie in [0, 2]. Nothing stored.\n"},
+        {matrix("Alpha.y Theta.y term", {"-1e-09 5 a", "1 5 b"}), 13,
+         "ERROR: Alpha.y = -1e-09 for input variable a: alpha must lie in [0, 2]. Nothing stored.\n"},
+        {matrix("Variable Theta.y Alpha.y", {"a -0.25 1", "b 5 1"}), 13,
+         "ERROR: Theta.y = -0.25 for input variable a: theta must not be negative. Nothing stored.\n"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(corpar(c.file), c.code) << c.file;
@@ -172,10 +181,10 @@ TEST_F(ModelReaders, CorrelationColumnsOfNaAreNotStored)
     // the writer shows parameters that are not valid).
     kr[1].theta[0] = 7.0;
     kr[1].init.theta = kr[1].init.alpha = TRUE;
-    ASSERT_EQ(corpar(matrix("Variable Theta.f Alpha.f Theta.g Alpha.g", {"a 1 2 NA 1", "b 3 4 5 na"})), 0);
+    ASSERT_EQ(corpar(matrix("Variable Theta.f Alpha.f Theta.g Alpha.g", {"a 1 2 NA 1", "b 3 0.4 5 na"})), 0);
     EXPECT_EQ(report, reading("c.mat"));
     EXPECT_EQ(kr[0].theta[1], 3.0);
-    EXPECT_EQ(kr[0].alpha[1], 4.0);
+    EXPECT_EQ(kr[0].alpha[1], 0.4);
     EXPECT_TRUE(kr[0].init.theta && kr[0].init.alpha);
     EXPECT_EQ(kr[1].theta[0], 7.0) << "a column with NA sets nothing";
     EXPECT_EQ(kr[1].theta[1], 0.0);
@@ -195,7 +204,7 @@ TEST_F(ModelReaders, CorrelationNamesAreNotCheckedWithoutADesign)
     // The start-up record has no design; its response set is fixed by a
     // first description of one y-variable named y.
     ASSERT_EQ(ydescrip(matrix("Variable", {"y"})), 0);
-    ASSERT_EQ(corpar(matrix("Variable Theta.y Alpha.y", {"anything 1 2", "else 3 4"})), 0) << report;
+    ASSERT_EQ(corpar(matrix("Variable Theta.y Alpha.y", {"anything 1 2", "else 3 0.4"})), 0) << report;
     EXPECT_EQ(kr->theta[1], 3.0);
 }
 
@@ -379,11 +388,12 @@ TEST_F(ModelReaders, ErrorVarianceWithoutUsableProcessVariance)
     EXPECT_EQ(kr[0].var[0], NA_VALUE);
     EXPECT_EQ(kr[1].var[0], 2.0);
 
-    // A negative process variance gives no share (here it would divide by 0).
-    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance ErrorVariance", {"f -1 1", "g 2 NA"})), 0);
-    EXPECT_EQ(report, reading("d.mat", "ErrorVariance ignored since no StochasticProcess Variance present\n"));
-    EXPECT_EQ(kr[0].var[0], -1.0);
-    EXPECT_EQ(kr[0].stochratio[0], 1.0);
+    // A process variance of 0 beside an error variance is a model of pure
+    // random error.
+    ASSERT_EQ(ydescrip(matrix("Variable StochasticProcessVariance ErrorVariance", {"f 0 1", "g 2 NA"})), 0);
+    EXPECT_EQ(report, reading("d.mat"));
+    EXPECT_EQ(kr[0].var[0], 1.0);
+    EXPECT_EQ(kr[0].stochratio[0], 0.0);
 }
 
 TEST_F(ModelReaders, ErrorVarianceUsesTheVarianceAlreadyHeld)
@@ -516,6 +526,16 @@ TEST_F(ModelReaders, RefusedDescriptionsStoreNothing)
          "ERROR: Number of rows (y variables) does not match database\n"},
         {matrix("Variable Min", {"f 1"}), 2, "ERROR: Number of rows (y variables) does not match database\n"},
         {matrix("Variable Max", {"f 1", "g"}), 4, "ERROR: Too few or too many entries in a row \n"},
+        {matrix("Variable StochasticProcessVariance", {"f 5", "g inf"}), 1, kNotNumeric},
+        {matrix("Variable Min", {"f nan", "g 1"}), 1, kNotNumeric},
+        // A negative process variance is refused, with an error variance too
+        // (the message names the value, not a missing variance).
+        {matrix("StochasticProcessVariance ErrorVariance Variable", {"1 1 f", "-0.5 1 g"}), 5,
+         "ERROR: StochasticProcessVariance = -0.5 for y-variable g: a variance must not be negative. "
+         "Nothing stored.\n"},
+        {matrix("StochasticProcessVariance", {"-2e-07", "1"}), 5,
+         "ERROR: StochasticProcessVariance = -2e-07 for y-variable 1: a variance must not be negative. "
+         "Nothing stored.\n"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(ydescrip(c.file), c.code) << c.file;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -278,6 +279,67 @@ TEST_F(WriteMatrix, RealRoundTripBeyondFourDigitRowNumbers)
     for (int i = 0; i < t.n; i += 997)
         EXPECT_NEAR(r.mat[i][2], t.mat[i][2], kFiveDecimals);
     EXPECT_NEAR(r.mat[10000][0], t.mat[10000][0], kFiveDecimals);
+}
+
+// Every number written reads back: to the five decimals written while the
+// fixed form is used (below 1e15), to 16 significant digits in the exponent
+// form beyond, in the widest blocks (five cells a line) and in the vector
+// and range files.
+TEST_F(WriteMatrix, EveryMagnitudeReadsBack)
+{
+    const real mantissa[5] = {1.0, -1.0, 1.2345678901234567, -9.876543210987654, 5.5};
+    std::vector<real> values;
+    for (int e = -300; e <= 300; e++)
+        for (real m : mantissa)
+            values.push_back(m * std::pow(10.0, e));
+    for (real extreme : {DBL_MAX, -DBL_MAX, DBL_MIN, -4.9e-324, 0.0})
+        values.push_back(extreme);
+    while (values.size() % 5 != 0)
+        values.push_back(1.0);
+    RealTable t((int)values.size() / 5, 5, {"aaaaaaaaaa", "bbbbbbbbbb", "cccccccccc", "dddddddddd", "eeeeeeeeee"});
+    for (int i = 0; i < t.n; i++)
+        for (int j = 0; j < 5; j++)
+            t.mat[i][j] = values[5 * i + j];
+    auto tolerance = [](real x) { return kFiveDecimals + 1e-15 * std::fabs(x); };
+
+    ReportCapture capture;
+    outputmatr(t.n, 5, t.mat, "out.mat", t.names, "", "magnitudes", "w");
+    EXPECT_NE(read_file("out.mat").find(" 1.000000000000000e+15  -1.000000000000000e+15 "), std::string::npos);
+    EXPECT_NE(read_file("out.mat").find(" 100000000000000.00000 "), std::string::npos);
+    ReadBack<real> r("out.mat");
+    ASSERT_EQ(r.code, 0) << r.report;
+    ASSERT_EQ(r.n, t.n);
+    for (int i = 0; i < t.n; i++)
+        for (int j = 0; j < 5; j++)
+            ASSERT_NEAR(r.mat[i][j], t.mat[i][j], tolerance(t.mat[i][j])) << i << "," << j;
+
+    std::vector<real> column(values.begin(), values.begin() + 400);
+    outputvecr((int)column.size(), column.data(), "vec.mat", "y", "c", "w");
+    ReadBack<real> v("vec.mat");
+    ASSERT_EQ(v.code, 0) << v.report;
+    for (size_t i = 0; i < column.size(); i++)
+        ASSERT_NEAR(v.mat[i][0], column[i], tolerance(column[i])) << i;
+
+    int d = 2;
+    KrigModel kr{};
+    kr.d = &d;
+    alloc(2, 2, &kr.range);
+    string names[2] = {"a", "b"};
+    kr.xlabel = names;
+    kr.range[0][0] = -DBL_MAX;
+    kr.range[0][1] = 1e300;
+    kr.range[1][0] = -1e22;
+    kr.range[1][1] = 1e-300;
+    output_range(&kr, "range.mat", "ranges");
+    ReadBack<string> rr("range.mat");
+    ASSERT_EQ(rr.code, 0) << rr.report;
+    for (int k = 0; k < 2; k++)
+        for (int side = 0; side < 2; side++) {
+            real back = 0.0;
+            ASSERT_EQ(str_to_real(rr.mat[k][1 + side], &back), 0) << rr.mat[k][1 + side];
+            EXPECT_NEAR(back, kr.range[k][side], 1e-6 + 1e-15 * std::fabs(kr.range[k][side]));
+        }
+    frei(2, 2, &kr.range);
 }
 
 TEST_F(WriteMatrix, TextMatrixLayoutAndRoundTrip)

@@ -159,6 +159,25 @@ TEST_F(Report, ResponseSetNeedsAResponse)
     EXPECT_EQ(capture.take(), "");
 }
 
+TEST_F(Report, MissingResponseNamesTheModelAndItsFirstMissingRun)
+{
+    for (int i = 0; i < 21; i++)
+        kr.y[i] = i;
+    snprintf(kr.ylabel, sizeof(string), "cost");
+    kr.y[6] = NA_VALUE;
+    EXPECT_FALSE(warn_missing_response(&kr)) << "responses not loaded";
+    kr.init.y = TRUE;
+    EXPECT_TRUE(warn_missing_response(&kr));
+    kr.y[20] = NA_VALUE;
+    kr.y[2] = NA_VALUE;
+    EXPECT_TRUE(warn_missing_response(&kr));
+    EXPECT_EQ(capture.take(), "WARNING: Model cost: the response of run 7 is missing (NA) and is used as -1e14.\n"
+                              "WARNING: Model cost: the response of run 3 is missing (NA) and is used as -1e14.\n");
+    kr.y[2] = kr.y[6] = kr.y[20] = -1e14 * (1 + 1e-15);
+    EXPECT_FALSE(warn_missing_response(&kr));
+    EXPECT_EQ(capture.take(), "");
+}
+
 // ensure_init on the start-up model with a design and parameters: each
 // derived matrix is computed when its flag is off and left alone when on.
 class EnsureInit : public Report {
