@@ -58,18 +58,59 @@ void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eig
     *se = sqrt(mse);
 }
 
+// Points predicted together: their correlation vectors are multiplied by U
+// in one pass over it.
+static const int BLUP_BLOCK = 8;
+
+// Predictions and standard errors of the nb points whose rows a'U are in aU,
+// points numbered from `first` for the negative-mse guard. The two inner
+// products of the points are formed side by side, each in increasing k.
+static void blup_finish(KrigModel *kr, const real *eigvalinv, int nr, real **aU, const real *bU, int nb,
+                        int first, real **ypred)
+{
+    real pred[BLUP_BLOCK], s[BLUP_BLOCK];
+    for (int b = 0; b < nb; b++)
+        pred[b] = s[b] = 0.0;
+    for (int k = 0; k < nr; k++)
+        for (int b = 0; b < nb; b++) {
+            real t1 = aU[b][k] * eigvalinv[k];
+            pred[b] += t1 * bU[k];
+            s[b] += t1 * aU[b][k];
+        }
+    for (int b = 0; b < nb; b++) {
+        ypred[b][0] = pred[b];
+        real mse = kr->var[0] * (1.0 - s[b]);
+        if (mse < 0)
+            mse = variance_check(kr, mse, first + b);
+        ypred[b][1] = sqrt(mse);
+    }
+}
+
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error)
 {
+    if (npred == 0)
+        return;
+    if (r != 1)
+        nrerror(r_error);
+    int nr = n + r;
     BlupWork w;
+    real **a = NULL, **aU = NULL;
     blup_work_alloc(&w, n, r);
-    for (int i = 0; i < npred; i++) {
-        if (r != 1)
-            nrerror(r_error);
-        if (i == 0)
-            blup_prepare_responses(&w, y, U);
-        blup_point(kr, X, n, d, U, eigvalinv, xpred[i], &w, i, &ypred[i][0], &ypred[i][1]);
+    alloc(BLUP_BLOCK, nr, &a);
+    alloc(BLUP_BLOCK, nr, &aU);
+    blup_prepare_responses(&w, y, U);
+    for (int first = 0; first < npred; first += BLUP_BLOCK) {
+        int nb = npred - first < BLUP_BLOCK ? npred - first : BLUP_BLOCK;
+        for (int b = 0; b < nb; b++) {
+            a[b][0] = 1.0;
+            calcr(xpred[first + b], a[b] + 1, X, kr->alpha, kr->theta, kr->stochratio[0], n, d);
+        }
+        MatMultMatReal(nb, a, nr, U, nr, aU);
+        blup_finish(kr, eigvalinv, nr, aU, w.bU, nb, first, ypred + first);
     }
+    frei(BLUP_BLOCK, nr, &aU);
+    frei(BLUP_BLOCK, nr, &a);
     blup_work_free(&w);
 }
 

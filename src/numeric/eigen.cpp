@@ -11,20 +11,11 @@
 #include <cmath>
 
 #include "alloc/alloc.h"
+#include "numeric/multiarch.h"
 #include "numeric/nrerror.h"
 
 // Iterations allowed for one eigenvalue before the QL iteration gives up.
 static const int MAX_QL_ITERATIONS = 30;
-
-// The hot loops are compiled twice, for the baseline instruction set and for
-// AVX2, and the processor picks one at start-up. Both perform the same
-// floating-point operations in the same order (nothing is contracted into
-// fused multiply-adds), so the results do not depend on the choice.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define MULTIARCH __attribute__((target_clones("avx2", "default")))
-#else
-#define MULTIARCH
-#endif
 
 // Side of the square tiles in which a matrix is transposed.
 static const int TILE = 16;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeric/multiarch.h"
 #include "numeric/nrerror.h"
 
 void init_real_vec(real x, int n, real *vec)
@@ -157,26 +158,44 @@ void TransRealMat(int n, int m, real **mat, real **tmat)
             tmat[j][i] = mat[i][j];
 }
 
-void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
+// Rows of M1 taken a few at a time and columns of M2 a tile at a time, so
+// that a tile of M2 is read once for several rows of the result while those
+// rows stay in the cache. Every M[i][j] still adds its terms in increasing k.
+static const int PRODUCT_ROWS = 8;
+static const int PRODUCT_COLUMNS = 256;
+
+MULTIARCH void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
 {
-    for (int i = 0; i < q; i++)
-        for (int j = 0; j < s; j++) {
-            M[i][j] = 0.0;
-            for (int k = 0; k < r; k++)
-                M[i][j] += M1[i][k] * M2[k][j];
+    for (int i0 = 0; i0 < q; i0 += PRODUCT_ROWS) {
+        int i1 = i0 + PRODUCT_ROWS < q ? i0 + PRODUCT_ROWS : q;
+        for (int j0 = 0; j0 < s; j0 += PRODUCT_COLUMNS) {
+            int j1 = j0 + PRODUCT_COLUMNS < s ? j0 + PRODUCT_COLUMNS : s;
+            for (int i = i0; i < i1; i++)
+                for (int j = j0; j < j1; j++)
+                    M[i][j] = 0.0;
+            for (int k = 0; k < r; k++) {
+                const real *__restrict row = M2[k];
+                for (int i = i0; i < i1; i++) {
+                    const real v = M1[i][k];
+                    real *__restrict out = M[i];
+                    for (int j = j0; j < j1; j++)
+                        out[j] += v * row[j];
+                }
+            }
         }
+    }
 }
 
 // Rows of mat in increasing order, columns within a row in increasing order:
 // every vec2[i] still adds its terms in increasing j, and the matrix is read
 // row by row as it is stored.
-void VecMultMatReal(const real *vec, int n, real **mat, int m, real *vec2)
+MULTIARCH void VecMultMatReal(const real *vec, int n, real **mat, int m, real *__restrict vec2)
 {
     for (int i = 0; i < m; i++)
         vec2[i] = 0.0;
     for (int j = 0; j < n; j++) {
         const real v = vec[j];
-        const real *row = mat[j];
+        const real *__restrict row = mat[j];
         for (int i = 0; i < m; i++)
             vec2[i] += v * row[i];
     }
