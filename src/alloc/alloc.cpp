@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "numeric/nrerror.h"
 
@@ -20,6 +21,19 @@ int *dptr_size = NULL;
 int size_dlist = 0;
 
 namespace {
+
+// Serialises every use of the registries: the tries of a fit allocate from
+// several threads at once.
+std::recursive_mutex registry_lock;
+
+// A fatal error inside a registry operation: the lock is given back first,
+// for the fatal error may be held back and the thread go on (see
+// set_fatal_trap). Every registry operation that fails holds the lock once.
+[[noreturn]] void registry_fail(const char *text)
+{
+    registry_lock.unlock();
+    nrerror(text);
+}
 
 // The fatal texts of one registry.
 struct RegistryTexts {
@@ -104,6 +118,7 @@ size_t block_bytes(int n, size_t elsize)
 
 int seek(const Registry &reg, int n, void *address)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     for (int i = 0; i < *reg.entries; i++) {
         if ((*reg.addr)[i] != address)
             continue;
@@ -125,10 +140,10 @@ void add_list(Registry &reg, boolean add, int n, void *address)
     if (add && old == 0) {
         *reg.addr = (void **)malloc(sizeof(void *));
         if (*reg.addr == NULL)
-            nrerror(t->add_fail1);
+            registry_fail(t->add_fail1);
         *reg.count = (int *)malloc(sizeof(int));
         if (*reg.count == NULL)
-            nrerror(t->add_fail3);
+            registry_fail(t->add_fail3);
         (*reg.addr)[0] = address;
         (*reg.count)[0] = n;
         *reg.entries = 1;
@@ -143,7 +158,7 @@ void add_list(Registry &reg, boolean add, int n, void *address)
         return;
     }
     if (!add && old == 0)
-        nrerror(t->remove_empty);
+        registry_fail(t->remove_empty);
 
     int now = add ? old + 1 : old - 1;
     if (!add) {
@@ -159,11 +174,11 @@ void add_list(Registry &reg, boolean add, int n, void *address)
     }
     int *count = (int *)realloc(*reg.count, (size_t)now * sizeof(int));
     if (count == NULL)
-        nrerror(t->add_fail4);
+        registry_fail(t->add_fail4);
     *reg.count = count;
     void **addr = (void **)realloc(*reg.addr, (size_t)now * sizeof(void *));
     if (addr == NULL)
-        nrerror(t->add_fail5);
+        registry_fail(t->add_fail5);
     *reg.addr = addr;
     *reg.entries = now;
     if (add) {
@@ -176,50 +191,52 @@ void add_list(Registry &reg, boolean add, int n, void *address)
 // reallocate (both counts set) or free (newn = 0) a registered block.
 void *generic_alloc(Registry &reg, int oldn, void *address, int newn)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     const RegistryTexts *t = reg.texts;
     int found = address != NULL ? seek(reg, oldn, address) : 0;
 
     if (oldn == 0 && newn != 0) {
         if (found != 0)
-            nrerror(t->alloc_existing);
+            registry_fail(t->alloc_existing);
         void *block = malloc(block_bytes(newn, reg.elsize));
         if (block == NULL)
-            nrerror(t->alloc_failure);
+            registry_fail(t->alloc_failure);
         add_list(reg, TRUE, newn, block);
         return block;
     }
     if (oldn != 0 && newn != 0 && address != NULL) {
         if (found == 0)
-            nrerror(t->realloc_missing);
+            registry_fail(t->realloc_missing);
         if (found == 2) {
             if (reg.kind == ROW_ARRAYS)
                 print_dlist(" ");
-            nrerror(t->realloc_oldn);
+            registry_fail(t->realloc_oldn);
         }
         add_list(reg, FALSE, oldn, address);
         void *block = realloc(address, block_bytes(newn, reg.elsize));
         if (block == NULL)
-            nrerror(t->realloc_failure);
+            registry_fail(t->realloc_failure);
         add_list(reg, TRUE, newn, block);
         return block;
     }
     boolean is_free = oldn != 0 && newn == 0 && (address != NULL || reg.kind == REAL_VECTORS);
     if (is_free) {
         if (found == 2)
-            nrerror(t->free_oldn);
+            registry_fail(t->free_oldn);
         if (found == 0)
-            nrerror(t->free_missing);
+            registry_fail(t->free_missing);
         add_list(reg, FALSE, oldn, address);
         free(address);
         return NULL;
     }
     if (reg.kind == REAL_VECTORS)
         fprintf(stderr, "oldn: %d newn: %d vec address: %p seek: %d\n", oldn, newn, address, found);
-    nrerror(t->code_bug);
+    registry_fail(t->code_bug);
 }
 
 boolean registered_any(const Registry &reg, void *address)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     for (int i = 0; i < *reg.entries; i++)
         if ((*reg.addr)[i] == address)
             return TRUE;

@@ -4,13 +4,16 @@
 #ifndef MORLA_NRERROR_H
 #define MORLA_NRERROR_H
 
+#include <csetjmp>
 #include <cstdio>
 
 #include "general.h"
 
 // The report stream: standard output, or the output file named on the
 // command line. Every report, prompt, echo and non-fatal message goes here.
-extern FILE *ofp;
+// Each thread has its own: a helper thread that works for a command sends
+// its lines to a buffer of its own, which the command prints in order.
+extern thread_local FILE *ofp;
 
 // Fatal error: "MORLA ERROR... " header, the message, the exit line on
 // standard error; the process ends through exit() (so `ofp` is flushed and
@@ -25,5 +28,26 @@ void nrinfo(const char *text);
 
 // "WARNING: %s\n" on `ofp`.
 void nrwarning(const char *text);
+
+// A fatal error held back. While a thread has a trap set, a fatal error in
+// that thread writes nothing and ends nothing: it records itself in the trap
+// and jumps back to the setjmp on `where`, abandoning the work in between
+// (which must not rely on destructors). The thread that owns the process's
+// output then reports it in its turn with replay_fatal.
+typedef struct {
+    jmp_buf where;        // the setjmp to return to
+    boolean raised;       // a fatal error has been recorded
+    boolean with_value;   // it was the form with a value and a label
+    real value;           // the value shown
+    char text[512];       // the message
+    char label[64];       // the label of the value
+} FatalTrap;
+
+// Sets (or with NULL clears) the trap of the calling thread.
+void set_fatal_trap(FatalTrap *trap);
+
+// Reports the recorded fatal error exactly as nrerror would have and ends
+// the process.
+[[noreturn]] void replay_fatal(const FatalTrap *trap);
 
 #endif

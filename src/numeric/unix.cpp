@@ -1,6 +1,7 @@
 // CPU timing and shell commands.
 #include "numeric/unix.h"
 
+#include <sched.h>
 #include <sys/times.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "numeric/nrerror.h"
 
@@ -46,6 +48,28 @@ void cputime(int mode, const char *label)
     default:
         nrerror("cputime : unknown argument");
     }
+}
+
+void cputime_credit(real seconds)
+{
+    step_start -= seconds;
+}
+
+real thread_seconds()
+{
+    struct timespec t;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0)
+        return 0.0;
+    return (real)t.tv_sec + (real)t.tv_nsec * 1e-9;
+}
+
+int available_cores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    int count = CPU_COUNT(&set);
+    return count > 0 ? count : 1;
 }
 
 void exec_system(const char *command)

@@ -3,11 +3,26 @@
 #ifndef MORLA_UNIX_H
 #define MORLA_UNIX_H
 
+#include "general.h"
+
 // CPU timer (user plus system time of this process, children excluded).
 //   mode 1: start the program timer;   mode 2: report "%s Seconds: %.1f  \n ";
 //   mode 11: start the step timer;     mode 12: report "%s Seconds: %.1f\n".
 // Any other mode is fatal.
 void cputime(int mode, const char *label);
+
+// Counts `seconds` of CPU time spent in helper threads since the step timer
+// started as part of the step: the next step report includes them. (The
+// process clock already counts them; this is for work done before the step
+// timer was started.)
+void cputime_credit(real seconds);
+
+// CPU seconds used so far by the calling thread.
+real thread_seconds();
+
+// Processors this process may run on (at least 1): the number of helper
+// threads worth starting for independent work.
+int available_cores();
 
 // Runs `command` through "sh -c" in a child process and waits for that child
 // to end; its exit status is not examined. The child's standard output goes

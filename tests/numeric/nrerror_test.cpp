@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csetjmp>
+
 #include "testutil.h"
 
 namespace {
@@ -39,6 +41,33 @@ TEST(NrError, InfoAndWarningLines)
     nrinfo("Default input filename is used: xpred.mat");
     nrwarning("careful");
     EXPECT_EQ(capture.take(), "Info : Default input filename is used: xpred.mat\nWARNING: careful\n");
+}
+
+TEST(NrError, TrappedErrorIsHeldBackAndReplayedAsItWouldHaveBeen)
+{
+    // Each form is recorded without a word, the trap is cleared, and the
+    // replay writes what the error would have written, with its status.
+    struct Row {
+        boolean with_value;
+        int status;
+        const char *expected;
+    } rows[] = {{FALSE, 1, "MORLA ERROR... \nToo many iterations in tqli \nNow exiting to system ... \n "},
+                {TRUE, 2, "MORLA error ... \nDeterminant R -0.500000 \nloglike: detR<0.0 , R is negative definite \n"
+                          "Now exiting to system ... \n "}};
+    for (const Row &r : rows) {
+        static FatalTrap trap;
+        set_fatal_trap(&trap);
+        if (setjmp(trap.where) == 0) {
+            if (r.with_value)
+                nrerror("loglike: detR<0.0 , R is negative definite", -0.5, "Determinant R");
+            nrerror("Too many iterations in tqli");
+        }
+        ASSERT_TRUE(trap.raised);
+        EXPECT_EQ(trap.with_value, r.with_value);
+        EXPECT_EXIT(replay_fatal(&trap), ::testing::ExitedWithCode(r.status), ::testing::StrEq(r.expected));
+    }
+    // Cleared: the next error is fatal at once.
+    EXPECT_EXIT(nrerror("late failure"), ::testing::ExitedWithCode(1), ::testing::HasSubstr("late failure"));
 }
 
 } // namespace
