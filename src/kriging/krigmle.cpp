@@ -2,10 +2,10 @@
 // reports and the Fit command.
 #include "kriging/krigmle.h"
 
-#include <atomic>
-#include <csetjmp>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -136,11 +136,12 @@ void start_values_krfit(int try_num, int dim_y, real **x, real *y)
 // a fit does before its searches, and every random draw of every starting
 // simplex, in the order of the generator. Then all searches, each in a
 // helper thread with a working record of its own, its report lines held in
-// a buffer and a fatal error held back (set_fatal_trap). Last, in the order
-// of the models and tries, the buffered lines, the choice of the best try,
-// the reports and the final refresh. An evaluation of the likelihood depends
-// on the search variables alone, so each try finds what it would find in
-// turn, and the report is the one of a run that does one try after another.
+// a buffer and a fatal error held back (set_fatal_trap). Meanwhile, in the
+// order of the models and tries, as each try is done: its buffered lines,
+// the choice of the best try, the reports and the final refresh. An
+// evaluation of the likelihood depends on the search variables alone, so
+// each try finds what it would find in turn, and the report is the one of a
+// run that does one try after another.
 
 namespace {
 
@@ -157,6 +158,8 @@ typedef struct {
     real seconds;        // CPU time of the try
     char *report;        // its report lines
     size_t report_len;
+    FILE *stream;        // the open stream of report while it runs
+    boolean done;        // finished, or stopped by a fatal error
     FatalTrap trap;      // a fatal error of the try
 } FitTry;
 
@@ -169,6 +172,19 @@ typedef struct {
     size_t prologue_len;
     FitTry *tries;       // MleTries tries
 } FitJob;
+
+// The tries in the order in which they are reported, handed out to the
+// helper threads one at a time, and what the reporting thread waits on.
+typedef struct {
+    FitJob *jobs;
+    FitTry **order;
+    int count;
+    int next;            // the next try to hand out
+    int running;         // helpers neither returned nor stopped by an error
+    boolean abandon;     // a try ended in a fatal error: hand out no more
+    std::mutex lock;
+    std::condition_variable changed;
+} TryQueue;
 
 // A report stream that collects text in memory.
 FILE *open_buffer(char **text, size_t *len)
@@ -269,75 +285,85 @@ void search(const FitJob *job, FitTry *t)
     frei(d, &krfit.alpha);
 }
 
-// The tries in the order in which they are reported, handed out to the
-// helper threads one at a time.
-typedef struct {
-    FitJob *jobs;
-    FitTry **order;
-    int count;
-    std::atomic<int> next;
-    std::atomic<bool> abandon;   // a try ended in a fatal error
-} TryQueue;
+// Marks a try done (normally, or by a fatal error) and wakes the reporter.
+void try_done(TryQueue *queue, FitTry *t, boolean stopped)
+{
+    std::lock_guard<std::mutex> guard(queue->lock);
+    t->done = TRUE;
+    if (stopped) {
+        queue->abandon = TRUE;
+        queue->running--;
+    }
+    queue->changed.notify_all();
+}
 
-// A helper thread: takes tries until none is left. After a fatal error the
-// thread's fit state is left as the error found it, so the thread stops;
-// the others stop taking tries too, since every try reported before the
-// failed one has already been taken.
+// The context of the trap of a running try.
+typedef struct {
+    TryQueue *queue;
+    FitTry *t;
+} TrapContext;
+
+// A fatal error in a try: what it wrote so far is its report. The thread
+// then waits for the end of the process (see set_fatal_trap); the others
+// take no more tries, since every try reported before this one is taken.
+void try_stopped(void *context)
+{
+    TrapContext *c = (TrapContext *)context;
+    fclose(c->t->stream);
+    ofp = stdout;
+    try_done(c->queue, c->t, TRUE);
+}
+
+// A helper thread: takes tries until none is left.
 void run_searches(TryQueue *queue)
 {
     for (;;) {
-        if (queue->abandon.load())
-            return;
-        int i = queue->next.fetch_add(1);
-        if (i >= queue->count)
-            return;
-        FitTry *t = queue->order[i];
-        ofp = open_buffer(&t->report, &t->report_len);
+        FitTry *t;
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            if (queue->abandon || queue->next >= queue->count) {
+                queue->running--;
+                queue->changed.notify_all();
+                return;
+            }
+            t = queue->order[queue->next++];
+        }
+        ofp = t->stream = open_buffer(&t->report, &t->report_len);
         real start = thread_seconds();
+        TrapContext context = {queue, t};
+        t->trap.on_raise = try_stopped;
+        t->trap.context = &context;
         set_fatal_trap(&t->trap);
-        if (setjmp(t->trap.where) == 0)
-            search(&queue->jobs[t->model], t);
+        search(&queue->jobs[t->model], t);
         set_fatal_trap(NULL);
         t->seconds = thread_seconds() - start;
-        fclose(ofp);
+        fclose(t->stream);
         ofp = stdout;
-        if (t->trap.raised) {
-            queue->abandon.store(true);
-            return;
-        }
+        try_done(queue, t, FALSE);
     }
 }
 
-void run_all_searches(FitJob *jobs, int count)
+// Waits until try t is done; after a fatal error in it, until no helper
+// runs any more, then reports the error and ends the program.
+void await_try(TryQueue *queue, FitTry *t)
 {
-    TryQueue queue;
-    queue.jobs = jobs;
-    queue.count = count * MleTries;
-    queue.next.store(0);
-    queue.abandon.store(false);
-    queue.order = (FitTry **)calloc((size_t)queue.count, sizeof(FitTry *));
-    if (queue.order == NULL)
-        nrerror("Fitting: no memory for the tries");
-    for (int m = 0; m < count; m++)
-        for (int k = 0; k < MleTries; k++)
-            queue.order[m * MleTries + k] = &jobs[m].tries[k];
-    int helpers = available_cores();
-    if (helpers > queue.count)
-        helpers = queue.count;
-    std::vector<std::thread> threads;
-    for (int h = 0; h < helpers; h++)
-        threads.emplace_back(run_searches, &queue);
-    for (std::thread &thread : threads)
-        thread.join();
-    free(queue.order);
+    std::unique_lock<std::mutex> guard(queue->lock);
+    queue->changed.wait(guard, [t] { return t->done != FALSE; });
+    if (!t->trap.raised)
+        return;
+    queue->changed.wait(guard, [queue] { return queue->running == 0; });
+    guard.unlock();
+    print_buffer(&t->report, t->report_len);
+    replay_fatal(&t->trap);
 }
 
-// The reports of one model's tries in order, the choice of the best try and
-// the final refresh of the model.
-void finish_fit(FitJob *job, int details)
+// The reports of one model's tries in order, as they are done, the choice
+// of the best try and the final refresh of the model. The CPU time reported
+// is that of its tries and of this step.
+void finish_fit(TryQueue *queue, FitJob *job, int details)
 {
+    real start = thread_seconds(), tries_seconds = 0.0;
     print_buffer(&job->prologue, job->prologue_len);
-    cputime(11, "Fitting");
     krfit = job->rec;
     fit_global_alloc();
     info_infty = 0;
@@ -349,11 +375,9 @@ void finish_fit(FitJob *job, int details)
     real last = 0.0;
     for (int k = 0; k < MleTries; k++) {
         FitTry *t = &job->tries[k];
-        if (t->report != NULL)
-            print_buffer(&t->report, t->report_len);
-        if (t->trap.raised)
-            replay_fatal(&t->trap);
-        cputime_credit(t->seconds);
+        await_try(queue, t);
+        print_buffer(&t->report, t->report_len);
+        tries_seconds += t->seconds;
         info_infty += t->infty;
         info_infty_warn += t->infty_warn;
         warnflag = t->warned;
@@ -385,7 +409,7 @@ void finish_fit(FitJob *job, int details)
     frei(d, &temptheta);
     fit_global_free();
     *job->kr = krfit;
-    cputime(12, "Fitting");
+    cputime_report("Fitting", tries_seconds + thread_seconds() - start);
 }
 
 } // namespace
@@ -395,13 +419,34 @@ void krig_mle_set(KrigModel *const *models, const char *const *headlines, int co
     if (count <= 0)
         return;
     FitJob *jobs = (FitJob *)calloc((size_t)count, sizeof(FitJob));
-    if (jobs == NULL)
+    TryQueue *queue = new TryQueue;
+    queue->order = (FitTry **)calloc((size_t)count * MleTries, sizeof(FitTry *));
+    if (jobs == NULL || queue->order == NULL)
         nrerror("Fitting: no memory for the fits");
     for (int m = 0; m < count; m++)
         prepare_fit(&jobs[m], m, models[m], headlines != NULL ? headlines[m] : NULL);
-    run_all_searches(jobs, count);
+
+    queue->jobs = jobs;
+    queue->count = count * MleTries;
+    queue->next = 0;
+    queue->abandon = FALSE;
     for (int m = 0; m < count; m++)
-        finish_fit(&jobs[m], details);
+        for (int k = 0; k < MleTries; k++)
+            queue->order[m * MleTries + k] = &jobs[m].tries[k];
+    int helpers = available_cores();
+    if (helpers > queue->count)
+        helpers = queue->count;
+    queue->running = helpers;
+    std::vector<std::thread> threads;
+    for (int h = 0; h < helpers; h++)
+        threads.emplace_back(run_searches, queue);
+
+    for (int m = 0; m < count; m++)
+        finish_fit(queue, &jobs[m], details);
+    for (std::thread &thread : threads)
+        thread.join();
+    free(queue->order);
+    delete queue;
     free(jobs);
 }
 

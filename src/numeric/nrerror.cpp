@@ -1,6 +1,8 @@
 // Fatal errors, warnings and information lines.
 #include "numeric/nrerror.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 thread_local FILE *ofp = stdout;
@@ -24,7 +26,12 @@ void set_fatal_trap(FatalTrap *trap)
     trap->value = value;
     snprintf(trap->text, sizeof trap->text, "%s", error_text);
     snprintf(trap->label, sizeof trap->label, "%s", label != NULL ? label : "");
-    longjmp(trap->where, 1);
+    if (trap->on_raise != NULL)
+        trap->on_raise(trap->context);
+    // Everything the abandoned work holds stays where it is, in use, until
+    // the process ends.
+    for (;;)
+        pause();
 }
 
 void nrerror(const char *error_text)

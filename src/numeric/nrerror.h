@@ -4,7 +4,6 @@
 #ifndef MORLA_NRERROR_H
 #define MORLA_NRERROR_H
 
-#include <csetjmp>
 #include <cstdio>
 
 #include "general.h"
@@ -30,12 +29,13 @@ void nrinfo(const char *text);
 void nrwarning(const char *text);
 
 // A fatal error held back. While a thread has a trap set, a fatal error in
-// that thread writes nothing and ends nothing: it records itself in the trap
-// and jumps back to the setjmp on `where`, abandoning the work in between
-// (which must not rely on destructors). The thread that owns the process's
-// output then reports it in its turn with replay_fatal.
+// that thread writes nothing and ends nothing: it records itself in the
+// trap, calls on_raise(context) and leaves the thread waiting, its work
+// abandoned where it stood, until the process ends. The thread that owns the
+// process's output then reports it in its turn with replay_fatal.
 typedef struct {
-    jmp_buf where;        // the setjmp to return to
+    void (*on_raise)(void *context);  // told once the error is recorded
+    void *context;
     boolean raised;       // a fatal error has been recorded
     boolean with_value;   // it was the form with a value and a label
     real value;           // the value shown

@@ -50,9 +50,9 @@ void cputime(int mode, const char *label)
     }
 }
 
-void cputime_credit(real seconds)
+void cputime_report(const char *label, real seconds)
 {
-    step_start -= seconds;
+    fprintf(ofp, "%s Seconds: %.1f\n", label, seconds);
 }
 
 real thread_seconds()

@@ -11,11 +11,9 @@
 // Any other mode is fatal.
 void cputime(int mode, const char *label);
 
-// Counts `seconds` of CPU time spent in helper threads since the step timer
-// started as part of the step: the next step report includes them. (The
-// process clock already counts them; this is for work done before the step
-// timer was started.)
-void cputime_credit(real seconds);
+// The step report of mode 12 for a CPU time measured by the caller (work
+// shared among threads): "%s Seconds: %.1f\n".
+void cputime_report(const char *label, real seconds);
 
 // CPU seconds used so far by the calling thread.
 real thread_seconds();

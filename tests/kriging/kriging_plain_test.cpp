@@ -113,7 +113,7 @@ TEST(KrigingPlain, PredictionsInBlocksAreBitIdentical)
         real ratio;
     };
     const Case cases[] = {{1, 1, 3, 1.0}, {5, 2, 8, 1.0}, {20, 3, 9, 0.8}, {100, 4, 17, 1.0}, {200, 4, 203, 1.0},
-                          {200, 8, 64, 0.9}};
+                          {200, 8, 64, 0.9}, {200, 4, 2003, 1.0}};
     for (const Case &c : cases) {
         RandomModel m(c.n, c.d, c.n % 4, c.ratio, gen);
         kr_calcR(&m.kr);

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csetjmp>
+#include <atomic>
+#include <thread>
 
 #include "testutil.h"
 
@@ -45,8 +46,9 @@ TEST(NrError, InfoAndWarningLines)
 
 TEST(NrError, TrappedErrorIsHeldBackAndReplayedAsItWouldHaveBeen)
 {
-    // Each form is recorded without a word, the trap is cleared, and the
-    // replay writes what the error would have written, with its status.
+    // In a thread with a trap, each form is recorded without a word and the
+    // thread stops; the replay writes what the error would have written,
+    // with its status.
     struct Row {
         boolean with_value;
         int status;
@@ -54,20 +56,25 @@ TEST(NrError, TrappedErrorIsHeldBackAndReplayedAsItWouldHaveBeen)
     } rows[] = {{FALSE, 1, "MORLA ERROR... \nToo many iterations in tqli \nNow exiting to system ... \n "},
                 {TRUE, 2, "MORLA error ... \nDeterminant R -0.500000 \nloglike: detR<0.0 , R is negative definite \n"
                           "Now exiting to system ... \n "}};
-    for (const Row &r : rows) {
-        static FatalTrap trap;
-        set_fatal_trap(&trap);
-        if (setjmp(trap.where) == 0) {
-            if (r.with_value)
-                nrerror("loglike: detR<0.0 , R is negative definite", -0.5, "Determinant R");
-            nrerror("Too many iterations in tqli");
-        }
-        ASSERT_TRUE(trap.raised);
-        EXPECT_EQ(trap.with_value, r.with_value);
-        EXPECT_EXIT(replay_fatal(&trap), ::testing::ExitedWithCode(r.status), ::testing::StrEq(r.expected));
-    }
-    // Cleared: the next error is fatal at once.
-    EXPECT_EXIT(nrerror("late failure"), ::testing::ExitedWithCode(1), ::testing::HasSubstr("late failure"));
+    for (const Row &r : rows)
+        EXPECT_EXIT(
+            {
+                static FatalTrap trap;
+                static std::atomic<bool> told{false};
+                trap.on_raise = [](void *) { told = true; };
+                std::thread([&r] {
+                    set_fatal_trap(&trap);
+                    if (r.with_value)
+                        nrerror("loglike: detR<0.0 , R is negative definite", -0.5, "Determinant R");
+                    nrerror("Too many iterations in tqli");
+                }).detach();
+                while (!told)
+                    std::this_thread::yield();
+                if (!trap.raised || trap.with_value != r.with_value)
+                    exit(9);
+                replay_fatal(&trap);
+            },
+            ::testing::ExitedWithCode(r.status), ::testing::StrEq(r.expected));
 }
 
 } // namespace
