@@ -168,6 +168,8 @@ typedef struct {
     KrigModel *kr;       // the model
     KrigModel rec;       // its working record, ready for the searches
     int n_params;        // search variables
+    real *alpha, *theta; // the model's parameters before the fit (d each)
+    real stochratio, var;
     char *prologue;      // report lines before the tries
     size_t prologue_len;
     FitTry *tries;       // MleTries tries
@@ -234,6 +236,15 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
         for (int i = t->supplied ? 1 : 0; i <= n_params; i++)
             random_vertex(n_params, t->x[i]);
     }
+    // The parameters a supplied start begins from, taken now: the model's
+    // own are rewritten as its tries are reported.
+    int d = krfit.d[0];
+    alloc(d, &job->alpha);
+    alloc(d, &job->theta);
+    copy_real_vector(d, krfit.alpha, job->alpha);
+    copy_real_vector(d, krfit.theta, job->theta);
+    job->stochratio = krfit.stochratio[0];
+    job->var = krfit.var[0];
     job->rec = krfit;
     fclose(ofp);
     ofp = saved;
@@ -254,10 +265,10 @@ void search(const FitJob *job, FitTry *t)
     alloc(1, &krfit.var);
     alloc(r, &krfit.beta);
     alloc(n, n, &krfit.R);
-    copy_real_vector(d, job->rec.alpha, krfit.alpha);
-    copy_real_vector(d, job->rec.theta, krfit.theta);
-    krfit.stochratio[0] = job->rec.stochratio[0];
-    krfit.var[0] = job->rec.var[0];
+    copy_real_vector(d, job->alpha, krfit.alpha);
+    copy_real_vector(d, job->theta, krfit.theta);
+    krfit.stochratio[0] = job->stochratio;
+    krfit.var[0] = job->var;
     fit_global_alloc();
     info_infty = info_infty_warn = 0;
     warnflag = FALSE;
@@ -405,6 +416,8 @@ void finish_fit(TryQueue *queue, FitJob *job, int details)
         frei(n_params + 1, &job->tries[k].y);
     }
     free(job->tries);
+    frei(d, &job->alpha);
+    frei(d, &job->theta);
     frei(d, &tempalpha);
     frei(d, &temptheta);
     fit_global_free();

@@ -6,7 +6,9 @@
 #ifndef MORLA_MULTIARCH_H
 #define MORLA_MULTIARCH_H
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Not under ThreadSanitizer, whose run time is not ready when the processor
+// choice is made.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define MULTIARCH __attribute__((target_clones("avx2", "default")))
 #else
 #define MULTIARCH
