@@ -95,6 +95,17 @@ def peers():
     return got
 
 
+def cpu_name():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.machine()
+
+
 def fmt(ms):
     return "—" if ms is None else ("%.2f ms" % ms if ms < 100 else "%.0f ms" % ms)
 
@@ -108,9 +119,9 @@ def main():
     p = peers()
     print("# MORLA against its plain forms and its peers")
     print()
-    print("%s, %s, %s CPUs, load %s; %s" % (
-        time.strftime("%Y-%m-%d"), platform.processor() or platform.machine(), context.get("num_cpus", "?"),
-        " ".join("%.1f" % v for v in os.getloadavg()), context.get("library_build_type", "")))
+    print("%s, %s, %s CPUs at %s MHz, load average %s; MORLA built Release; medians of wall times" % (
+        time.strftime("%Y-%m-%d"), cpu_name(), context.get("num_cpus", "?"), context.get("mhz_per_cpu", "?"),
+        " ".join("%.1f" % v for v in os.getloadavg())))
     print()
     print("| work | MORLA, 1 core | MORLA, all cores | plain form | reference | ratio to reference |")
     print("|---|---|---|---|---|---|")
@@ -121,8 +132,10 @@ def main():
         ref = lapack if lapack is not None else p.get(("dsyev", n))
         where = "dsyev (linked)" if lapack is not None else "dsyev (scipy)"
         extra = ""
+        if lapack is not None and ("dsyev", n) in p:
+            extra += "; dsyev (scipy) %s" % fmt(p[("dsyev", n)])
         if ("dsyevd", n) in p:
-            extra = "; dsyevd %s" % fmt(p[("dsyevd", n)])
+            extra += "; dsyevd (scipy) %s" % fmt(p[("dsyevd", n)])
         print("| eigen-decomposition with vectors, order %d | %s | — | %s | %s %s%s | %s |" % (
             n, fmt(ours), fmt(plain), where, fmt(ref), extra, ratio(ours, ref)))
     one = find(medians, "BM_Predict10000From200Runs/form:1")
@@ -137,6 +150,10 @@ def main():
         fmt(one), fmt(every), fmt(p.get("fit")), ratio(one, p.get("fit")), ratio(every, p.get("fit"))))
     if "BM_Dsyev/200" not in " ".join(medians):
         notes.append("LAPACK not linked into the benchmark program: dsyev measured through scipy")
+    notes.append("scikit-learn: prediction with a fixed constant times anisotropic RBF kernel (return_std=True); "
+                 "fit of the same kernel by L-BFGS-B with analytic gradients, 1 + 2 restarts. MORLA: power-"
+                 "exponential correlation with exponent 1.5 (alpha 0.5), fit by Nelder-Mead (3 tries). "
+                 "The peers use other data of the same sizes and kinds.")
     print()
     for note in notes:
         print("Note: " + note)

@@ -166,7 +166,7 @@ void tred2(real **a, int n, real *d, real *e)
 
 // Rotation of the rows i and i+1 of the transposed eigenvector matrix: the
 // classic form rotates columns i and i+1 of z, element k by element k.
-MULTIARCH static void rotate_rows(int n, real s, real c, real *__restrict zi, real *__restrict zi1)
+static inline void rotate_rows(int n, real s, real c, real *__restrict zi, real *__restrict zi1)
 {
     for (int k = 0; k < n; k++) {
         real f = zi1[k];
@@ -175,14 +175,12 @@ MULTIARCH static void rotate_rows(int n, real s, real c, real *__restrict zi, re
     }
 }
 
-void tqli(real *d, real *e, int n, real **z)
+// The QL iteration proper, on zt = the transpose of z (row k of zt is
+// column k of z), compiled with the rotations inlined.
+MULTIARCH static void ql_iterate(real *d, real *e, int n, real **zt)
 {
     int m, iter;
     real s, r, p, g, f, dd, c, b;
-
-    // Row k of zt is column k of z.
-    real **zt = z;
-    transpose_square(zt, n);
 
     // Renumber the sub-diagonal so that e[i] couples rows i and i+1.
     for (int i = 1; i < n; i++)
@@ -237,7 +235,13 @@ void tqli(real *d, real *e, int n, real **z)
             }
         } while (m != l);
     }
-    transpose_square(zt, n);
+}
+
+void tqli(real *d, real *e, int n, real **z)
+{
+    transpose_square(z, n);
+    ql_iterate(d, e, n, z);
+    transpose_square(z, n);
 }
 
 void eigen(real **mat, int n, real *d, real *e)
