@@ -117,6 +117,13 @@ static void blup_points(const BlupShare *sh, int first, int last)
     frei(BLUP_BLOCK, nr, &a);
 }
 
+// A helper thread's share of the points.
+static void blup_helper(const BlupShare *sh, int first, int last)
+{
+    leave_signals_to_main_thread();
+    blup_points(sh, first, last);
+}
+
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error)
 {
@@ -138,7 +145,7 @@ void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r,
         shares = npred / POINTS_PER_HELPER > 0 ? npred / POINTS_PER_HELPER : 1;
     std::vector<std::thread> helpers;
     for (int h = 0; h + 1 < shares; h++)
-        helpers.emplace_back(blup_points, &sh, (int)((long)npred * h / shares),
+        helpers.emplace_back(blup_helper, &sh, (int)((long)npred * h / shares),
                              (int)((long)npred * (h + 1) / shares));
     blup_points(&sh, (int)((long)npred * (shares - 1) / shares), npred);
     for (std::thread &t : helpers)

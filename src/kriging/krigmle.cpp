@@ -328,6 +328,7 @@ void try_stopped(void *context)
 // A helper thread: takes tries until none is left.
 void run_searches(TryQueue *queue)
 {
+    leave_signals_to_main_thread();
     for (;;) {
         FitTry *t;
         {

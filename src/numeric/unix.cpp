@@ -1,6 +1,7 @@
 // CPU timing and shell commands.
 #include "numeric/unix.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/times.h>
 #include <sys/types.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -61,6 +63,17 @@ real thread_seconds()
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0)
         return 0.0;
     return (real)t.tv_sec + (real)t.tv_nsec * 1e-9;
+}
+
+void leave_signals_to_main_thread()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGQUIT);
+    pthread_sigmask(SIG_BLOCK, &set, NULL);
 }
 
 int available_cores()

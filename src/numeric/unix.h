@@ -18,6 +18,11 @@ void cputime_report(const char *label, real seconds);
 // CPU seconds used so far by the calling thread.
 real thread_seconds();
 
+// For a helper thread: leaves the termination signals (SIGTERM, SIGINT,
+// SIGHUP, SIGQUIT) to the program's main thread, so that the process ends
+// from there.
+void leave_signals_to_main_thread();
+
 // Processors this process may run on (at least 1): the number of helper
 // threads worth starting for independent work.
 int available_cores();
