@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "alloc/alloc.h"
@@ -14,6 +15,7 @@
 #include "kriging/krigfit.h"
 #include "model/krigmodel.h"
 #include "plain/kriging_plain.h"
+#include "testutil.h"
 
 namespace {
 
@@ -133,6 +135,37 @@ TEST(KrigingPlain, PredictionsInBlocksAreBitIdentical)
         frei(c.npred, 2, &ypred);
         frei(c.npred, c.d, &xpred);
     }
+}
+
+TEST(KrigingPlain, WarningsOfPointsSharedAmongThreadsComeInPointOrder)
+{
+    // A negative variance makes the mean squared errors small and negative:
+    // a warning for each point, none at the design points (every fifth).
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<real> unit(0.0, 1.0);
+    RandomModel m(30, 2, 3, 1.0, gen);
+    m.kr.var[0] = -0.001;
+    kr_calcR(&m.kr);
+    kr_calcF(&m.kr);
+    kr_cover_augmR(&m.kr);
+    const int npred = 1500;
+    real **xpred = NULL, **ypred = NULL, **yplain = NULL;
+    alloc(npred, 2, &xpred);
+    alloc(npred, 2, &ypred);
+    alloc(npred, 2, &yplain);
+    for (int p = 0; p < npred; p++)
+        for (int k = 0; k < 2; k++)
+            xpred[p][k] = p % 5 == 0 ? m.kr.X[p % 30][k] : unit(gen);
+    ReportCapture capture;
+    plain::blup_on_design(&m.kr, m.kr.X, m.kr.y, 30, 2, 1, m.kr.U, m.kr.eigvalinv, npred, xpred, yplain);
+    std::string expected = capture.take();
+    blup_on_design(&m.kr, m.kr.X, m.kr.y, 30, 2, 1, m.kr.U, m.kr.eigvalinv, npred, xpred, ypred, "r");
+    EXPECT_EQ(capture.take(), expected);
+    EXPECT_NE(expected.find("WARNING : MSE for obs. 1499 is"), std::string::npos);
+    EXPECT_EQ(rows_differing(ypred, yplain, npred, 2), 0);
+    frei(npred, 2, &yplain);
+    frei(npred, 2, &ypred);
+    frei(npred, 2, &xpred);
 }
 
 TEST(KrigingPlain, LikelihoodIsBitIdentical)
