@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "alloc/registry.h"
 #include "numeric/nrerror.h"
@@ -15,6 +16,19 @@ int size_int_list = 0;
 int size_dlist = 0;
 
 namespace {
+
+// Serialises every use of the registries: the tries of a fit allocate from
+// several threads at once.
+std::recursive_mutex registry_lock;
+
+// A fatal error inside a registry operation: the lock is given back first,
+// for the fatal error may be held back and the thread go on (see
+// set_fatal_trap). Every registry operation that fails holds the lock once.
+[[noreturn]] void registry_fail(const char *text)
+{
+    registry_lock.unlock();
+    nrerror(text);
+}
 
 // The fatal texts of one registry.
 struct RegistryTexts {
@@ -92,6 +106,7 @@ size_t block_bytes(int n, size_t elsize)
 // *slot receives the entry's slot, or -1.
 int seek(const Tracked &t, int n, void *address, int *slot)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     *slot = registry_find(&t.reg, address);
     if (*slot < 0)
         return 0;
@@ -107,47 +122,48 @@ int seek(const Tracked &t, int n, void *address, int *slot)
 // reallocate (both counts set) or free (newn = 0) a registered block.
 void *generic_alloc(Tracked &t, int oldn, void *address, int newn)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     const RegistryTexts *x = t.texts;
     int slot = -1;
     int found = address != NULL ? seek(t, oldn, address, &slot) : 0;
 
     if (oldn == 0 && newn != 0) {
         if (found != 0)
-            nrerror(x->alloc_existing);
+            registry_fail(x->alloc_existing);
         void *block = malloc(block_bytes(newn, t.elsize));
         if (block == NULL)
-            nrerror(x->alloc_failure);
+            registry_fail(x->alloc_failure);
         registry_add(&t.reg, block, newn);
         return block;
     }
     if (oldn != 0 && newn != 0 && address != NULL) {
         if (found == 0)
-            nrerror(x->realloc_missing);
+            registry_fail(x->realloc_missing);
         if (found == 2) {
             if (t.kind == ROW_ARRAYS)
                 print_dlist(" ");
-            nrerror(x->realloc_oldn);
+            registry_fail(x->realloc_oldn);
         }
         registry_remove(&t.reg, slot);
         void *block = realloc(address, block_bytes(newn, t.elsize));
         if (block == NULL)
-            nrerror(x->realloc_failure);
+            registry_fail(x->realloc_failure);
         registry_add(&t.reg, block, newn);
         return block;
     }
     boolean is_free = oldn != 0 && newn == 0 && (address != NULL || t.kind == REAL_VECTORS);
     if (is_free) {
         if (found == 2)
-            nrerror(x->free_oldn);
+            registry_fail(x->free_oldn);
         if (found == 0)
-            nrerror(x->free_missing);
+            registry_fail(x->free_missing);
         registry_remove(&t.reg, slot);
         free(address);
         return NULL;
     }
     if (t.kind == REAL_VECTORS)
         fprintf(stderr, "oldn: %d newn: %d vec address: %p seek: %d\n", oldn, newn, address, found);
-    nrerror(x->code_bug);
+    registry_fail(x->code_bug);
 }
 
 void *plain_alloc(size_t bytes, const char *failure)
@@ -268,6 +284,7 @@ void reset_registries()
 
 void print_dlist(const char *comment)
 {
+    std::lock_guard<std::recursive_mutex> guard(registry_lock);
     printf("Double Pointer List: %s \n", comment);
     void *address;
     int n;
@@ -287,7 +304,12 @@ void alloc(int m, int n, real ***mat)
         *mat = rows;
         return;
     }
-    if (registry_find(&dptr_registry.reg, *mat) >= 0)
+    boolean exists;
+    {
+        std::lock_guard<std::recursive_mutex> guard(registry_lock);
+        exists = registry_find(&dptr_registry.reg, *mat) >= 0;
+    }
+    if (exists)
         nrerror("alloc_real_matrix:Trying to allocate existing matrix pointer.");
     real **rows = (real **)generic_alloc(dptr_registry, 0, *mat, m);
     for (int i = 0; i < m; i++) {

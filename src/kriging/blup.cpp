@@ -3,12 +3,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "matfile/dumps.h"
 #include "kriging/correlation.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
+#include "numeric/unix.h"
 
 void blup_work_alloc(BlupWork *w, int n, int r)
 {
@@ -58,17 +61,102 @@ void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eig
     *se = sqrt(mse);
 }
 
+// Points predicted together: their correlation vectors are multiplied by U
+// in one pass over it.
+static const int BLUP_BLOCK = 8;
+// Points below which a second processor is not worth a thread.
+static const int POINTS_PER_HELPER = 256;
+
+// What the points of one share of a prediction need: the design and its
+// decomposition, bU = (0, y)' U, and where the results go.
+typedef struct {
+    KrigModel *kr;
+    real **X;
+    int n, d, nr;
+    real **U;
+    const real *eigvalinv;
+    const real *bU;
+    real **xpred;
+    real **ypred;
+} BlupShare;
+
+// Predictions of points first .. last-1 into ypred[i][0], and their mean
+// squared errors, before the guard against negative values, into
+// ypred[i][1]. Every point goes through U with the others of its block; its
+// two inner products are formed side by side with theirs, each in
+// increasing k: the numbers of one point at a time.
+static void blup_points(const BlupShare *sh, int first, int last)
+{
+    int nr = sh->nr;
+    real **a = NULL, **aU = NULL;
+    alloc(BLUP_BLOCK, nr, &a);
+    alloc(BLUP_BLOCK, nr, &aU);
+    for (int p0 = first; p0 < last; p0 += BLUP_BLOCK) {
+        int nb = last - p0 < BLUP_BLOCK ? last - p0 : BLUP_BLOCK;
+        for (int b = 0; b < nb; b++) {
+            a[b][0] = 1.0;
+            calcr(sh->xpred[p0 + b], a[b] + 1, sh->X, sh->kr->alpha, sh->kr->theta, sh->kr->stochratio[0], sh->n,
+                  sh->d);
+        }
+        MatMultMatReal(nb, a, nr, sh->U, nr, aU);
+        real pred[BLUP_BLOCK], s[BLUP_BLOCK];
+        for (int b = 0; b < nb; b++)
+            pred[b] = s[b] = 0.0;
+        for (int k = 0; k < nr; k++)
+            for (int b = 0; b < nb; b++) {
+                real t1 = aU[b][k] * sh->eigvalinv[k];
+                pred[b] += t1 * sh->bU[k];
+                s[b] += t1 * aU[b][k];
+            }
+        for (int b = 0; b < nb; b++) {
+            sh->ypred[p0 + b][0] = pred[b];
+            sh->ypred[p0 + b][1] = sh->kr->var[0] * (1.0 - s[b]);
+        }
+    }
+    frei(BLUP_BLOCK, nr, &aU);
+    frei(BLUP_BLOCK, nr, &a);
+}
+
+// A helper thread's share of the points.
+static void blup_helper(const BlupShare *sh, int first, int last)
+{
+    leave_signals_to_main_thread();
+    blup_points(sh, first, last);
+}
+
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error)
 {
+    if (npred == 0)
+        return;
+    if (r != 1)
+        nrerror(r_error);
     BlupWork w;
     blup_work_alloc(&w, n, r);
+    // A ratio out of range ends the program at the first point, here in
+    // this thread.
+    calcr(xpred[0], w.rvec, X, kr->alpha, kr->theta, kr->stochratio[0], n, d);
+    blup_prepare_responses(&w, y, U);
+    BlupShare sh = {kr, X, n, d, n + r, U, eigvalinv, w.bU, xpred, ypred};
+
+    // Contiguous shares of the points, the last one done by this thread.
+    int shares = available_cores();
+    if (shares > npred / POINTS_PER_HELPER)
+        shares = npred / POINTS_PER_HELPER > 0 ? npred / POINTS_PER_HELPER : 1;
+    std::vector<std::thread> helpers;
+    for (int h = 0; h + 1 < shares; h++)
+        helpers.emplace_back(blup_helper, &sh, (int)((long)npred * h / shares),
+                             (int)((long)npred * (h + 1) / shares));
+    blup_points(&sh, (int)((long)npred * (shares - 1) / shares), npred);
+    for (std::thread &t : helpers)
+        t.join();
+
+    // The guard and the standard errors in the order of the points.
     for (int i = 0; i < npred; i++) {
-        if (r != 1)
-            nrerror(r_error);
-        if (i == 0)
-            blup_prepare_responses(&w, y, U);
-        blup_point(kr, X, n, d, U, eigvalinv, xpred[i], &w, i, &ypred[i][0], &ypred[i][1]);
+        real mse = ypred[i][1];
+        if (mse < 0)
+            mse = variance_check(kr, mse, i);
+        ypred[i][1] = sqrt(mse);
     }
     blup_work_free(&w);
 }

@@ -18,8 +18,12 @@ void krigblup(KrigModel *kr, int npred, real **xpred, real **ypred, int cvindex)
 // parameters and variance of `kr`. With a = (1, r(x)), b = (0, y) and
 // A+ = U diag(eigvalinv) U':
 //   prediction = a' A+ b,  mse = var (1 - a' A+ a),  standard error = sqrt(mse),
-// negative mse values going through variance_check. r must be 1; otherwise
-// `r_error` is the fatal message (checked at every point).
+// negative mse values going through variance_check in the order of the
+// points. r must be 1 when there is a point to predict; otherwise `r_error`
+// is the fatal message. The points go through U a block at a time, and many
+// points are shared out among the available processors; every result is bit
+// for bit that of one point at a time (blup_point), and the guard reports in
+// the order of the points.
 void blup_on_design(KrigModel *kr, real **X, const real *y, int n, int d, int r, real **U, const real *eigvalinv,
                     int npred, real **xpred, real **ypred, const char *r_error);
 

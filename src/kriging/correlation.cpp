@@ -19,12 +19,24 @@ static boolean stochratio_ok(real stochratio)
     return stochratio >= 0.0 && stochratio <= 1.0;
 }
 
+// |x|^p. The power is not called where its value is known exactly: x^1 = x
+// and x^0 = 1 for every x. An exponent of 2 still goes through pow: the
+// library's pow(x, 2) is not always the correctly rounded x·x.
+static inline real distance_power(real x, real p)
+{
+    if (p == 1.0)
+        return x;
+    if (p == 0.0)
+        return 1.0;
+    return pow(x, p);
+}
+
 // Π_k exp(-theta[k] · |u_k - v_k|^(2 - alpha[k])), factors in input order.
 static real correlation(const real *u, const real *v, const real *alpha, const real *theta, int d)
 {
     real prod = 1.0;
     for (int k = 0; k < d; k++)
-        prod *= exp(-theta[k] * pow(fabs(u[k] - v[k]), 2.0 - alpha[k]));
+        prod *= exp(-theta[k] * distance_power(fabs(u[k] - v[k]), 2.0 - alpha[k]));
     return prod;
 }
 

@@ -13,33 +13,34 @@
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 
-KrigModel krfit;
-int info_infty = 0;
-int info_infty_warn = 0;
-boolean warnflag = FALSE;
+thread_local KrigModel krfit;
+thread_local int info_infty = 0;
+thread_local int info_infty_warn = 0;
+thread_local boolean warnflag = FALSE;
 
 namespace {
 
-// Work storage of one fit, for n observations and r regression terms.
-int fit_n = 0, fit_r = 0;
-real **Ufit = NULL;        // n x n eigenvectors of R (columns)
-real *eigvalfit = NULL;    // n eigenvalues of R
-real *diaginvfit = NULL;   // n guarded reciprocals
-real *eigwork = NULL;      // n, work vector of the decomposition
-real *tempn = NULL;        // n
-real *yminFbeta = NULL;    // n
-real *UyminFbeta = NULL;   // n
-real *yU = NULL;           // n
-real *tempr = NULL;        // r
-real **transF = NULL;      // r x n: Fᵀ
-real **FU = NULL;          // r x n: FᵀU
-real **FUDinv = NULL;      // r x n: FᵀU·diag(diaginv)
-real **transFU = NULL;     // n x r: (FᵀU)ᵀ
-real **temprr = NULL;      // r x r: Fᵀ R⁺ F
-real **temprrinv = NULL;   // r x r: its inverse
-int *invindx = NULL;       // r, pivots of the inverse
-real *invcol = NULL;       // r, one column of the inverse
-real *invscale = NULL;     // r, row scales of the inverse
+// Work storage of one fit, for n observations and r regression terms; each
+// thread that runs tries has its own.
+thread_local int fit_n = 0, fit_r = 0;
+thread_local real **Ufit = NULL;        // n x n eigenvectors of R (columns)
+thread_local real *eigvalfit = NULL;    // n eigenvalues of R
+thread_local real *diaginvfit = NULL;   // n guarded reciprocals
+thread_local real *eigwork = NULL;      // n, work vector of the decomposition
+thread_local real *tempn = NULL;        // n
+thread_local real *yminFbeta = NULL;    // n
+thread_local real *UyminFbeta = NULL;   // n
+thread_local real *yU = NULL;           // n
+thread_local real *tempr = NULL;        // r
+thread_local real **transF = NULL;      // r x n: Fᵀ
+thread_local real **FU = NULL;          // r x n: FᵀU
+thread_local real **FUDinv = NULL;      // r x n: FᵀU·diag(diaginv)
+thread_local real **transFU = NULL;     // n x r: (FᵀU)ᵀ
+thread_local real **temprr = NULL;      // r x r: Fᵀ R⁺ F
+thread_local real **temprrinv = NULL;   // r x r: its inverse
+thread_local int *invindx = NULL;       // r, pivots of the inverse
+thread_local real *invcol = NULL;       // r, one column of the inverse
+thread_local real *invscale = NULL;     // r, row scales of the inverse
 
 // Stands in for a variance estimate that is not positive.
 const real VAR_FLOOR = 1e-10;

@@ -10,20 +10,22 @@
 // constant terms, (n·ln(var) + ln det R) / 2.
 //
 // Everything works on `krfit`, the model under fit: a copy of the model
-// record, which therefore shares the model's arrays. Not re-entrant.
+// record, which therefore shares the model's arrays. Every thread has its
+// own `krfit`, counters and work storage, so that the tries of a fit can run
+// side by side, each in a thread with a record of its own.
 #ifndef MORLA_KRIGFIT_H
 #define MORLA_KRIGFIT_H
 
 #include "model/krig.h"
 
 // The model under fit (a shallow copy of the model record).
-extern KrigModel krfit;
+extern thread_local KrigModel krfit;
 // Evaluations of the current fit whose determinant was exactly 0 (reported
 // as (T4)), and whose determinant was negative but above -1e-4 (T5).
-extern int info_infty;
-extern int info_infty_warn;
+extern thread_local int info_infty;
+extern thread_local int info_infty_warn;
 // The singular-matrix warning (T2) has been printed in the current try.
-extern boolean warnflag;
+extern thread_local boolean warnflag;
 
 // Allocates the work storage for the n observations and r regression terms
 // of krfit; fit_global_free releases it. One allocation serves every

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "alloc/alloc.h"
@@ -89,6 +90,30 @@ void append_run(KrigModel *kr, const real *x, real y)
     kr->init.R = FALSE;
     kr->init.F = FALSE;
     kr->n[0] = n + 1;
+}
+
+// Refits the response and then every constraint, each after its line; the
+// tries of all of them run side by side.
+void refit_all(KrigModel *kr, KrigArray *ka, KrigModel *target)
+{
+    int count = 1 + ka->c;
+    KrigModel **models = (KrigModel **)calloc((size_t)count, sizeof(KrigModel *));
+    char (*lines)[64] = (char (*)[64])calloc((size_t)count, sizeof *lines);
+    const char **headlines = (const char **)calloc((size_t)count, sizeof(const char *));
+    if (models == NULL || lines == NULL || headlines == NULL)
+        nrerror("Fitting: no memory for the fits");
+    models[0] = target;
+    snprintf(lines[0], sizeof lines[0], "Fitting Response %s...\n", target->ylabel);
+    for (int k = 0; k < ka->c; k++) {
+        models[1 + k] = &kr[ka->cvec[k]];
+        snprintf(lines[1 + k], sizeof lines[1 + k], "Fitting Constraint %s...\n", kr[ka->cvec[k]].ylabel);
+    }
+    for (int m = 0; m < count; m++)
+        headlines[m] = lines[m];
+    krig_mle_set(models, headlines, count, 0);
+    free(headlines);
+    free(lines);
+    free(models);
 }
 
 void alloc_quantile_grid(KrigModel *target)
@@ -291,12 +316,7 @@ int minimize(KrigModel *kr, KrigArray *ka)
         int converged = 0, last_mle_n = 1;
         for (int i = 0;;) {
             if (do_mle(i, n, last_mle_n)) {
-                fprintf(ofp, "Fitting Response %s...\n", target->ylabel);
-                krig_mle(target, 0);
-                for (int k = 0; k < ka->c; k++) {
-                    fprintf(ofp, "Fitting Constraint %s...\n", kr[ka->cvec[k]].ylabel);
-                    krig_mle(&kr[ka->cvec[k]], 0);
-                }
+                refit_all(kr, ka, target);
                 last_mle_n = n;
                 if (n > 99)
                     output_temp(target);

@@ -2,7 +2,12 @@
 // reports and the Fit command.
 #include "kriging/krigmle.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
@@ -11,6 +16,7 @@
 #include "matfile/writemat.h"
 #include "model/reports.h"
 #include "model/settings.h"
+#include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 #include "numeric/simplex.h"
 #include "numeric/unif.h"
@@ -127,56 +133,346 @@ void start_values_krfit(int try_num, int dim_y, real **x, real *y)
     }
 }
 
-void krig_mle(KrigModel *kr, int details)
+// ---- the tries of a set of fits, side by side ----
+//
+// A fit is done in three steps. First, in the order of the models, whatever
+// a fit does before its searches, and every random draw of every starting
+// simplex, in the order of the generator. Then all searches, each in a
+// helper thread with a working record of its own, its report lines held in
+// a buffer and a fatal error held back (set_fatal_trap). Meanwhile, in the
+// order of the models and tries, as each try is done: its buffered lines,
+// the choice of the best try, the reports and the final refresh. An
+// evaluation of the likelihood depends on the search variables alone, so
+// each try finds what it would find in turn, and the report is the one of a
+// run that does one try after another.
+
+namespace {
+
+// One try: its starting simplex (drawn before the searches), the search's
+// outcome and what it reported.
+typedef struct {
+    int model;           // index of its fit
+    boolean supplied;    // vertex 0 starts at the model's own parameters
+    real **x;            // (n_params + 1) x n_params simplex; x[0] best at the end
+    real *y;             // objective values of the vertices
+    int iter;            // evaluations of the search
+    int infty, infty_warn;  // the try's (T4) and (T5) counts
+    boolean warned;      // the (T2) warning was printed in the try
+    real seconds;        // CPU time of the try
+    char *report;        // its report lines
+    size_t report_len;
+    FILE *stream;        // the open stream of report while it runs
+    boolean done;        // finished, or stopped by a fatal error
+    FatalTrap trap;      // a fatal error of the try
+} FitTry;
+
+// One model to fit.
+typedef struct {
+    KrigModel *kr;       // the model
+    KrigModel rec;       // its working record, ready for the searches
+    int n_params;        // search variables
+    real *alpha, *theta; // the model's parameters before the fit (d each)
+    real stochratio, var;
+    char *prologue;      // report lines before the tries
+    size_t prologue_len;
+    FitTry *tries;       // MleTries tries
+} FitJob;
+
+// The tries in the order in which they are reported, handed out to the
+// helper threads one at a time, and what the reporting thread waits on.
+typedef struct {
+    FitJob *jobs;
+    FitTry **order;
+    int count;
+    int next;            // the next try to hand out
+    int running;         // helpers neither returned nor stopped by an error
+    boolean abandon;     // a try ended in a fatal error: hand out no more
+    std::mutex lock;
+    std::condition_variable changed;
+} TryQueue;
+
+// A report stream that collects text in memory.
+FILE *open_buffer(char **text, size_t *len)
 {
-    cputime(11, "Fitting");
+    *text = NULL;
+    *len = 0;
+    FILE *f = open_memstream(text, len);
+    if (f == NULL)
+        nrerror("Fitting: no memory for the report of a try");
+    return f;
+}
+
+void print_buffer(char **text, size_t len)
+{
+    fwrite(*text, 1, len, ofp);
+    free(*text);
+    *text = NULL;
+}
+
+// Everything before the searches of one model: its headline, the working
+// record, the number of search variables and the starting simplices.
+void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
+{
+    FILE *saved = ofp;
+    ofp = open_buffer(&job->prologue, &job->prologue_len);
+    if (headline != NULL)
+        fputs(headline, ofp);
+    job->kr = kr;
     krfit = *kr;
-    fit_global_alloc();
     kr_calcF(&krfit);
+    krfit.loglike[0] = NO_FIT_YET;
+    int n_params = calc_n_params(krfit.d[0]);
+    job->n_params = n_params;
+    job->tries = (FitTry *)calloc((size_t)MleTries, sizeof(FitTry));
+    if (job->tries == NULL)
+        nrerror("Fitting: no memory for the tries");
+    for (int k = 0; k < MleTries; k++) {
+        FitTry *t = &job->tries[k];
+        t->model = index;
+        t->supplied = k == 0 && initialized(&krfit.init, "alpha", "theta", NULL, NULL, NULL, FALSE);
+        if (!t->supplied) {
+            krfit.init.alpha = TRUE;
+            krfit.init.theta = TRUE;
+        }
+        alloc(n_params + 1, n_params, &t->x);
+        alloc(n_params + 1, &t->y);
+        for (int i = t->supplied ? 1 : 0; i <= n_params; i++)
+            random_vertex(n_params, t->x[i]);
+    }
+    // The parameters a supplied start begins from, taken now: the model's
+    // own are rewritten as its tries are reported.
+    int d = krfit.d[0];
+    alloc(d, &job->alpha);
+    alloc(d, &job->theta);
+    copy_real_vector(d, krfit.alpha, job->alpha);
+    copy_real_vector(d, krfit.theta, job->theta);
+    job->stochratio = krfit.stochratio[0];
+    // The variance only vouches for the ratio: a model whose variance was
+    // never given (or is missing) starts from its ratio alone.
+    job->var = krfit.init.var && krfit.var[0] != NA_VALUE ? krfit.var[0] : 1.0;
+    job->rec = krfit;
+    fclose(ofp);
+    ofp = saved;
+}
+
+// One search: the values of the starting vertices, then the simplex. The
+// thread's own krfit gets the model's data with parameter, R, beta and
+// variance storage of its own.
+void search(const FitJob *job, FitTry *t)
+{
+    int n = job->rec.n[0], d = job->rec.d[0], r = job->rec.r[0], dim = job->n_params;
+    krfit = job->rec;
+    krfit.alpha = krfit.theta = krfit.stochratio = krfit.var = krfit.beta = NULL;
+    krfit.R = NULL;
+    alloc(d, &krfit.alpha);
+    alloc(d, &krfit.theta);
+    alloc(1, &krfit.stochratio);
+    alloc(1, &krfit.var);
+    alloc(r, &krfit.beta);
+    alloc(n, n, &krfit.R);
+    copy_real_vector(d, job->alpha, krfit.alpha);
+    copy_real_vector(d, job->theta, krfit.theta);
+    krfit.stochratio[0] = job->stochratio;
+    krfit.var[0] = job->var;
+    fit_global_alloc();
+    info_infty = info_infty_warn = 0;
+    warnflag = FALSE;
+
+    int first = 0;
+    if (t->supplied) {
+        fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
+        trafo_corpar(krfit.alpha, krfit.theta, krfit.var[0], krfit.stochratio[0], t->x[0], d);
+        t->y[0] = krigloglike(t->x[0], dim);
+        first = 1;
+    }
+    for (int i = first; i <= dim; i++)
+        t->y[i] = krigloglike(t->x[i], dim);
+    t->iter = Minimize(krigloglike, MLE_ABS_TOL, MLE_REL_TOL, MAX_ITER_FIT, dim, t->x, t->y, optim_method);
+    t->infty = info_infty;
+    t->infty_warn = info_infty_warn;
+    t->warned = warnflag;
+
+    fit_global_free();
+    frei(n, n, &krfit.R);
+    frei(r, &krfit.beta);
+    frei(1, &krfit.var);
+    frei(1, &krfit.stochratio);
+    frei(d, &krfit.theta);
+    frei(d, &krfit.alpha);
+}
+
+// Marks a try done (normally, or by a fatal error) and wakes the reporter.
+void try_done(TryQueue *queue, FitTry *t, boolean stopped)
+{
+    std::lock_guard<std::mutex> guard(queue->lock);
+    t->done = TRUE;
+    if (stopped) {
+        queue->abandon = TRUE;
+        queue->running--;
+    }
+    queue->changed.notify_all();
+}
+
+// The context of the trap of a running try.
+typedef struct {
+    TryQueue *queue;
+    FitTry *t;
+} TrapContext;
+
+// A fatal error in a try: what it wrote so far is its report. The thread
+// then waits for the end of the process (see set_fatal_trap); the others
+// take no more tries, since every try reported before this one is taken.
+void try_stopped(void *context)
+{
+    TrapContext *c = (TrapContext *)context;
+    fclose(c->t->stream);
+    ofp = stdout;
+    try_done(c->queue, c->t, TRUE);
+}
+
+// A helper thread: takes tries until none is left.
+void run_searches(TryQueue *queue)
+{
+    leave_signals_to_main_thread();
+    for (;;) {
+        FitTry *t;
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            if (queue->abandon || queue->next >= queue->count) {
+                queue->running--;
+                queue->changed.notify_all();
+                return;
+            }
+            t = queue->order[queue->next++];
+        }
+        ofp = t->stream = open_buffer(&t->report, &t->report_len);
+        real start = thread_seconds();
+        TrapContext context = {queue, t};
+        t->trap.on_raise = try_stopped;
+        t->trap.context = &context;
+        set_fatal_trap(&t->trap);
+        search(&queue->jobs[t->model], t);
+        set_fatal_trap(NULL);
+        t->seconds = thread_seconds() - start;
+        fclose(t->stream);
+        ofp = stdout;
+        try_done(queue, t, FALSE);
+    }
+}
+
+// Waits until try t is done; after a fatal error in it, until no helper
+// runs any more, then reports the error and ends the program.
+void await_try(TryQueue *queue, FitTry *t)
+{
+    std::unique_lock<std::mutex> guard(queue->lock);
+    queue->changed.wait(guard, [t] { return t->done != FALSE; });
+    if (!t->trap.raised)
+        return;
+    queue->changed.wait(guard, [queue] { return queue->running == 0; });
+    guard.unlock();
+    print_buffer(&t->report, t->report_len);
+    replay_fatal(&t->trap);
+}
+
+// The reports of one model's tries in order, as they are done, the choice
+// of the best try and the final refresh of the model. The CPU time reported
+// is that of its tries and of this step.
+void finish_fit(TryQueue *queue, FitJob *job, int details)
+{
+    real start = thread_seconds(), tries_seconds = 0.0;
+    print_buffer(&job->prologue, job->prologue_len);
+    krfit = job->rec;
+    fit_global_alloc();
     info_infty = 0;
     info_infty_warn = 0;
-    krfit.loglike[0] = NO_FIT_YET;
 
-    int d = krfit.d[0];
-    int n_params = calc_n_params(d);
-    real **x = NULL, *y = NULL;
-    alloc(n_params + 1, n_params, &x);
-    alloc(n_params + 1, &y);
+    int d = krfit.d[0], n_params = job->n_params;
     alloc(d, &tempalpha);
     alloc(d, &temptheta);
-
+    real last = 0.0;
     for (int k = 0; k < MleTries; k++) {
-        int iteradd = 0;
-        warnflag = FALSE;
-        start_values_krfit(k + 1, n_params, x, y);
+        FitTry *t = &job->tries[k];
+        await_try(queue, t);
+        print_buffer(&t->report, t->report_len);
+        tries_seconds += t->seconds;
+        info_infty += t->infty;
+        info_infty_warn += t->infty_warn;
+        warnflag = t->warned;
         // Every vertex of the starting simplex has been evaluated.
-        iteradd += n_params + 1;
-        int iter = Minimize(krigloglike, MLE_ABS_TOL, MLE_REL_TOL, MAX_ITER_FIT, n_params, x, y, optim_method);
-        iteradd += iter;
-        mle_minim_warning(iter);
-        invtrafo_corpar(&krfit, x[0], d);
+        int iteradd = n_params + 1 + t->iter;
+        mle_minim_warning(t->iter);
+        invtrafo_corpar(&krfit, t->x[0], d);
         // The first try is always kept, so that the store holds a try even
         // when none beats NO_FIT_YET; later ones only when strictly better.
-        if (k == 0 || krfit.loglike[0] < -y[0])
-            mle_save_corpar(-y[0]);
+        if (k == 0 || krfit.loglike[0] < -t->y[0])
+            mle_save_corpar(-t->y[0]);
         if (details)
-            mle_details_print(k, y[0], iteradd);
+            mle_details_print(k, t->y[0], iteradd);
+        last = t->y[0];
     }
     mle_warning_numerical_difficulty();
     if (!(krfit.loglike[0] > NO_FIT_YET))
         nrwarning("No MLE try reached a log likelihood above -1e7. The best try is kept.");
-    if (-y[0] != krfit.loglike[0])
+    if (-last != krfit.loglike[0])
         mle_retrieve_corpar();
     update();
     mle_print_result();
 
-    frei(n_params + 1, n_params, &x);
-    frei(n_params + 1, &y);
+    for (int k = 0; k < MleTries; k++) {
+        frei(n_params + 1, n_params, &job->tries[k].x);
+        frei(n_params + 1, &job->tries[k].y);
+    }
+    free(job->tries);
+    frei(d, &job->alpha);
+    frei(d, &job->theta);
     frei(d, &tempalpha);
     frei(d, &temptheta);
     fit_global_free();
-    *kr = krfit;
-    cputime(12, "Fitting");
+    *job->kr = krfit;
+    cputime_report("Fitting", tries_seconds + thread_seconds() - start);
+}
+
+} // namespace
+
+void krig_mle_set(KrigModel *const *models, const char *const *headlines, int count, int details)
+{
+    if (count <= 0)
+        return;
+    FitJob *jobs = (FitJob *)calloc((size_t)count, sizeof(FitJob));
+    TryQueue *queue = new TryQueue;
+    queue->order = (FitTry **)calloc((size_t)count * MleTries, sizeof(FitTry *));
+    if (jobs == NULL || queue->order == NULL)
+        nrerror("Fitting: no memory for the fits");
+    for (int m = 0; m < count; m++)
+        prepare_fit(&jobs[m], m, models[m], headlines != NULL ? headlines[m] : NULL);
+
+    queue->jobs = jobs;
+    queue->count = count * MleTries;
+    queue->next = 0;
+    queue->abandon = FALSE;
+    for (int m = 0; m < count; m++)
+        for (int k = 0; k < MleTries; k++)
+            queue->order[m * MleTries + k] = &jobs[m].tries[k];
+    int helpers = available_cores();
+    if (helpers > queue->count)
+        helpers = queue->count;
+    queue->running = helpers;
+    std::vector<std::thread> threads;
+    for (int h = 0; h < helpers; h++)
+        threads.emplace_back(run_searches, queue);
+
+    for (int m = 0; m < count; m++)
+        finish_fit(queue, &jobs[m], details);
+    for (std::thread &thread : threads)
+        thread.join();
+    free(queue->order);
+    delete queue;
+    free(jobs);
+}
+
+void krig_mle(KrigModel *kr, int details)
+{
+    krig_mle_set(&kr, NULL, 1, details);
 }
 
 void init_fit(KrigModel *kr, KrigArray *ka, char **token, int n_token)
@@ -191,8 +487,21 @@ void init_fit(KrigModel *kr, KrigArray *ka, char **token, int n_token)
     database(kr, ka);
     if (ka->p + ka->c == 0)
         fprintf(ofp, "Sorry, no response variables.\n");
-    for (int i = 0; i < ka->p + ka->c; i++) {
-        fprintf(ofp, "Fitting %s ... \n", kr[i].ylabel);
-        krig_mle(&kr[i], 1);
+    int count = ka->p + ka->c;
+    if (count == 0)
+        return;
+    KrigModel **models = (KrigModel **)calloc((size_t)count, sizeof(KrigModel *));
+    char (*lines)[64] = (char (*)[64])calloc((size_t)count, sizeof *lines);
+    const char **headlines = (const char **)calloc((size_t)count, sizeof(const char *));
+    if (models == NULL || lines == NULL || headlines == NULL)
+        nrerror("Fitting: no memory for the fits");
+    for (int i = 0; i < count; i++) {
+        models[i] = &kr[i];
+        snprintf(lines[i], sizeof lines[i], "Fitting %s ... \n", kr[i].ylabel);
+        headlines[i] = lines[i];
     }
+    krig_mle_set(models, headlines, count, 1);
+    free(headlines);
+    free(lines);
+    free(models);
 }

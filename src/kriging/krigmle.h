@@ -20,6 +20,14 @@ const int MAX_ITER_FIT = 2000;
 // is kept all the same, with its own log likelihood, and a warning says so.
 void krig_mle(KrigModel *kr, int details);
 
+// Fits the `count` models in turn as krig_mle does, each after its headline
+// (a complete report line, or no line where headlines is NULL). The tries of
+// all the models run side by side on the available processors; the random
+// starts are drawn, and every report line printed, in the order of a run
+// that fits one model and one try after another, with the same results. A
+// fatal error inside a try ends the program where that run would end it.
+void krig_mle_set(KrigModel *const *models, const char *const *headlines, int count, int details);
+
 // The starting simplex of try number try_num (from 1) for dim_y search
 // variables: x has dim_y + 1 rows of dim_y, y their objective values. Try 1
 // of a model with alpha and theta starts its vertex 0 there (and says so);

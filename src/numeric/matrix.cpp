@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeric/multiarch.h"
 #include "numeric/nrerror.h"
 
 void init_real_vec(real x, int n, real *vec)
@@ -157,26 +158,87 @@ void TransRealMat(int n, int m, real **mat, real **tmat)
             tmat[j][i] = mat[i][j];
 }
 
-void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
+// Rows of M1 taken a few at a time and columns of M2 a tile at a time, so
+// that a tile of M2 is read once for several rows of the result while those
+// rows stay in the cache. Every M[i][j] still adds its terms in increasing k.
+static const int PRODUCT_ROWS = 8;
+static const int PRODUCT_COLUMNS = 256;
+
+static inline void product_rows(int i0, int i1, real **M1, int r, real **M2, int j0, int j1, real **M)
 {
-    for (int i = 0; i < q; i++)
-        for (int j = 0; j < s; j++) {
+    for (int i = i0; i < i1; i++)
+        for (int j = j0; j < j1; j++)
             M[i][j] = 0.0;
-            for (int k = 0; k < r; k++)
-                M[i][j] += M1[i][k] * M2[k][j];
+    for (int k = 0; k < r; k++) {
+        const real *__restrict row = M2[k];
+        for (int i = i0; i < i1; i++) {
+            const real v = M1[i][k];
+            real *__restrict out = M[i];
+            for (int j = j0; j < j1; j++)
+                out[j] += v * row[j];
         }
+    }
+}
+
+#if defined(__GNUC__)
+// Four reals as one: an operation on it is that operation on each element;
+// a real operand stands for four copies of itself.
+typedef real real4 __attribute__((vector_size(4 * sizeof(real))));
+
+// M[i0..i0+3][j0..j0+7] = M1[i0..i0+3] M2[.][j0..j0+7], the 32 sums held in
+// registers while k runs, each adding M1[i][k]·M2[k][j] in increasing k.
+static inline void product_block(int i0, real **M1, int r, real **M2, int j0, real **M)
+{
+    real4 acc[4][2];
+    for (int q = 0; q < 4; q++)
+        acc[q][0] = acc[q][1] = (real4){0.0, 0.0, 0.0, 0.0};
+    for (int k = 0; k < r; k++) {
+        real4 u0, u1;
+        memcpy(&u0, M2[k] + j0, sizeof u0);
+        memcpy(&u1, M2[k] + j0 + 4, sizeof u1);
+        for (int q = 0; q < 4; q++) {
+            const real v = M1[i0 + q][k];
+            acc[q][0] += v * u0;
+            acc[q][1] += v * u1;
+        }
+    }
+    for (int q = 0; q < 4; q++) {
+        memcpy(M[i0 + q] + j0, &acc[q][0], sizeof acc[q][0]);
+        memcpy(M[i0 + q] + j0 + 4, &acc[q][1], sizeof acc[q][1]);
+    }
+}
+#endif
+
+MULTIARCH void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M)
+{
+    int i0 = 0;
+#if defined(__GNUC__)
+    // Blocks of 4 rows by 8 columns with their sums in registers.
+    for (; i0 + 4 <= q; i0 += 4) {
+        int j0 = 0;
+        for (; j0 + 8 <= s; j0 += 8)
+            product_block(i0, M1, r, M2, j0, M);
+        if (j0 < s)
+            product_rows(i0, i0 + 4, M1, r, M2, j0, s, M);
+    }
+#endif
+    for (; i0 < q; i0 += PRODUCT_ROWS) {
+        int i1 = i0 + PRODUCT_ROWS < q ? i0 + PRODUCT_ROWS : q;
+        for (int j0 = 0; j0 < s; j0 += PRODUCT_COLUMNS)
+            product_rows(i0, i1, M1, r, M2, j0, j0 + PRODUCT_COLUMNS < s ? j0 + PRODUCT_COLUMNS : s, M);
+    }
 }
 
 // Rows of mat in increasing order, columns within a row in increasing order:
 // every vec2[i] still adds its terms in increasing j, and the matrix is read
 // row by row as it is stored.
-void VecMultMatReal(const real *vec, int n, real **mat, int m, real *vec2)
+MULTIARCH void VecMultMatReal(const real *vec, int n, real **mat, int m, real *__restrict vec2)
 {
     for (int i = 0; i < m; i++)
         vec2[i] = 0.0;
     for (int j = 0; j < n; j++) {
         const real v = vec[j];
-        const real *row = mat[j];
+        const real *__restrict row = mat[j];
         for (int i = 0; i < m; i++)
             vec2[i] += v * row[i];
     }

@@ -47,7 +47,8 @@ void VecEwMultVecNewReal(const real *a, int n, const real *b, real *c);
 real ProdVecReal(int n, const real *vec);
 // tmat (m x n) = transpose of mat (n x m).
 void TransRealMat(int n, int m, real **mat, real **tmat);
-// M (q x s) = M1 (q x r) * M2 (r x s).
+// M (q x s) = M1 (q x r) * M2 (r x s). Each row of M is bit for bit
+// VecMultMatReal of the row of M1; M2 is read once for every few rows.
 void MatMultMatReal(int q, real **M1, int r, real **M2, int s, real **M);
 // vec2 (m) = vec (n) * mat (n x m).
 void VecMultMatReal(const real *vec, int n, real **mat, int m, real *vec2);

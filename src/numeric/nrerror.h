@@ -10,7 +10,9 @@
 
 // The report stream: standard output, or the output file named on the
 // command line. Every report, prompt, echo and non-fatal message goes here.
-extern FILE *ofp;
+// Each thread has its own: a helper thread that works for a command sends
+// its lines to a buffer of its own, which the command prints in order.
+extern thread_local FILE *ofp;
 
 // Fatal error: "MORLA ERROR... " header, the message, the exit line on
 // standard error; the process ends through exit() (so `ofp` is flushed and
@@ -25,5 +27,27 @@ void nrinfo(const char *text);
 
 // "WARNING: %s\n" on `ofp`.
 void nrwarning(const char *text);
+
+// A fatal error held back. While a thread has a trap set, a fatal error in
+// that thread writes nothing and ends nothing: it records itself in the
+// trap, calls on_raise(context) and leaves the thread waiting, its work
+// abandoned where it stood, until the process ends. The thread that owns the
+// process's output then reports it in its turn with replay_fatal.
+typedef struct {
+    void (*on_raise)(void *context);  // told once the error is recorded
+    void *context;
+    boolean raised;       // a fatal error has been recorded
+    boolean with_value;   // it was the form with a value and a label
+    real value;           // the value shown
+    char text[512];       // the message
+    char label[64];       // the label of the value
+} FatalTrap;
+
+// Sets (or with NULL clears) the trap of the calling thread.
+void set_fatal_trap(FatalTrap *trap);
+
+// Reports the recorded fatal error exactly as nrerror would have and ends
+// the process.
+[[noreturn]] void replay_fatal(const FatalTrap *trap);
 
 #endif

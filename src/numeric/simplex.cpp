@@ -15,8 +15,9 @@
 static real **direction = NULL;
 static int old_d = 0;
 
-// The trial point of the running Simplex call (nDims reals).
-static real *ptry = NULL;
+// The trial point of the running Simplex call (nDims reals), one per thread:
+// the tries of a fit run side by side.
+static thread_local real *ptry = NULL;
 
 int Minimize(ObjFunc f, real AbsTol, real RelTol, int MaxFuncs, int nDims, real **startx, real *starty,
              const char *method)

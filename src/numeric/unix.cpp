@@ -1,14 +1,18 @@
 // CPU timing and shell commands.
 #include "numeric/unix.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/times.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "numeric/nrerror.h"
 
@@ -46,6 +50,39 @@ void cputime(int mode, const char *label)
     default:
         nrerror("cputime : unknown argument");
     }
+}
+
+void cputime_report(const char *label, real seconds)
+{
+    fprintf(ofp, "%s Seconds: %.1f\n", label, seconds);
+}
+
+real thread_seconds()
+{
+    struct timespec t;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0)
+        return 0.0;
+    return (real)t.tv_sec + (real)t.tv_nsec * 1e-9;
+}
+
+void leave_signals_to_main_thread()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGQUIT);
+    pthread_sigmask(SIG_BLOCK, &set, NULL);
+}
+
+int available_cores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    int count = CPU_COUNT(&set);
+    return count > 0 ? count : 1;
 }
 
 void exec_system(const char *command)

@@ -3,11 +3,29 @@
 #ifndef MORLA_UNIX_H
 #define MORLA_UNIX_H
 
+#include "general.h"
+
 // CPU timer (user plus system time of this process, children excluded).
 //   mode 1: start the program timer;   mode 2: report "%s Seconds: %.1f  \n ";
 //   mode 11: start the step timer;     mode 12: report "%s Seconds: %.1f\n".
 // Any other mode is fatal.
 void cputime(int mode, const char *label);
+
+// The step report of mode 12 for a CPU time measured by the caller (work
+// shared among threads): "%s Seconds: %.1f\n".
+void cputime_report(const char *label, real seconds);
+
+// CPU seconds used so far by the calling thread.
+real thread_seconds();
+
+// For a helper thread: leaves the termination signals (SIGTERM, SIGINT,
+// SIGHUP, SIGQUIT) to the program's main thread, so that the process ends
+// from there.
+void leave_signals_to_main_thread();
+
+// Processors this process may run on (at least 1): the number of helper
+// threads worth starting for independent work.
+int available_cores();
 
 // Runs `command` through "sh -c" in a child process and waits for that child
 // to end; its exit status is not examined. The child's standard output goes

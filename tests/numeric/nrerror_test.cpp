@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "testutil.h"
 
 namespace {
@@ -39,6 +42,39 @@ TEST(NrError, InfoAndWarningLines)
     nrinfo("Default input filename is used: xpred.mat");
     nrwarning("careful");
     EXPECT_EQ(capture.take(), "Info : Default input filename is used: xpred.mat\nWARNING: careful\n");
+}
+
+TEST(NrError, TrappedErrorIsHeldBackAndReplayedAsItWouldHaveBeen)
+{
+    // In a thread with a trap, each form is recorded without a word and the
+    // thread stops; the replay writes what the error would have written,
+    // with its status.
+    struct Row {
+        boolean with_value;
+        int status;
+        const char *expected;
+    } rows[] = {{FALSE, 1, "MORLA ERROR... \nToo many iterations in tqli \nNow exiting to system ... \n "},
+                {TRUE, 2, "MORLA error ... \nDeterminant R -0.500000 \nloglike: detR<0.0 , R is negative definite \n"
+                          "Now exiting to system ... \n "}};
+    for (const Row &r : rows)
+        EXPECT_EXIT(
+            {
+                static FatalTrap trap;
+                static std::atomic<bool> told{false};
+                trap.on_raise = [](void *) { told = true; };
+                std::thread([&r] {
+                    set_fatal_trap(&trap);
+                    if (r.with_value)
+                        nrerror("loglike: detR<0.0 , R is negative definite", -0.5, "Determinant R");
+                    nrerror("Too many iterations in tqli");
+                }).detach();
+                while (!told)
+                    std::this_thread::yield();
+                if (!trap.raised || trap.with_value != r.with_value)
+                    exit(9);
+                replay_fatal(&trap);
+            },
+            ::testing::ExitedWithCode(r.status), ::testing::StrEq(r.expected));
 }
 
 } // namespace
