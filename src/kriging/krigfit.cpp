@@ -122,11 +122,13 @@ void fit_global_free()
     frei(r, &invscale);
 }
 
-void decompose(real **U, real *eigval, real *eigvalinv)
+// decompose, or FALSE when the QL iteration fails on R.
+static boolean try_decompose(real **U, real *eigval, real *eigvalinv)
 {
     int n = krfit.n[0];
     copy_real_matrix(n, n, krfit.R, U);
-    eigen(U, n, eigval, eigwork);
+    if (!eigen_converged(U, n, eigval, eigwork))
+        return FALSE;
     for (int i = 0; i < n; i++) {
         if (eigval[i] > SINGULAR_EIGVAL || eigval[i] < -SINGULAR_EIGVAL) {
             eigvalinv[i] = 1.0 / eigval[i];
@@ -138,6 +140,13 @@ void decompose(real **U, real *eigval, real *eigvalinv)
             }
         }
     }
+    return TRUE;
+}
+
+void decompose(real **U, real *eigval, real *eigvalinv)
+{
+    if (!try_decompose(U, eigval, eigvalinv))
+        nrerror("Too many iterations in tqli");
 }
 
 void calc_beta(real **U, const real *diaginv)
@@ -171,7 +180,13 @@ real krigloglike(real *parvec, int n_params)
     int n = krfit.n[0];
     invtrafo_corpar(&krfit, parvec, krfit.d[0]);
     kr_calcR(&krfit);
-    decompose(Ufit, eigvalfit, diaginvfit);
+    // A correlation matrix so near singular that the QL iteration does not
+    // settle within its iterations is a numerical dead end for these
+    // parameters, not for the fit: it gets the penalty, counted with (T4).
+    if (!try_decompose(Ufit, eigvalfit, diaginvfit)) {
+        info_infty++;
+        return 0.5 * (n * log(VAR_FLOOR) + PENALTY_LNDET);
+    }
     calc_var(Ufit, diaginvfit);
 
     real detR = ProdVecReal(n, eigvalfit);

@@ -177,7 +177,7 @@ static inline void rotate_rows(int n, real s, real c, real *__restrict zi, real 
 
 // The QL iteration proper, on zt = the transpose of z (row k of zt is
 // column k of z), compiled with the rotations inlined.
-MULTIARCH static void ql_iterate(real *d, real *e, int n, real **zt)
+MULTIARCH static boolean ql_iterate(real *d, real *e, int n, real **zt)
 {
     int m, iter;
     real s, r, p, g, f, dd, c, b;
@@ -198,7 +198,7 @@ MULTIARCH static void ql_iterate(real *d, real *e, int n, real **zt)
             }
             if (m != l) {
                 if (iter++ == MAX_QL_ITERATIONS)
-                    nrerror("Too many iterations in tqli");
+                    return FALSE;
                 // Wilkinson-type shift from the leading 2 x 2 block.
                 g = (d[l + 1] - d[l]) / (2.0 * e[l]);
                 r = pythag(g, 1.0);
@@ -235,13 +235,29 @@ MULTIARCH static void ql_iterate(real *d, real *e, int n, real **zt)
             }
         } while (m != l);
     }
+    return TRUE;
+}
+
+// The QL iteration on z's transpose; FALSE when an eigenvalue was not
+// isolated within the iterations allowed.
+static boolean ql_on_columns(real *d, real *e, int n, real **z)
+{
+    transpose_square(z, n);
+    boolean converged = ql_iterate(d, e, n, z);
+    transpose_square(z, n);
+    return converged;
 }
 
 void tqli(real *d, real *e, int n, real **z)
 {
-    transpose_square(z, n);
-    ql_iterate(d, e, n, z);
-    transpose_square(z, n);
+    if (!ql_on_columns(d, e, n, z))
+        nrerror("Too many iterations in tqli");
+}
+
+boolean eigen_converged(real **mat, int n, real *d, real *e)
+{
+    tred2(mat, n, d, e);
+    return ql_on_columns(d, e, n, mat);
 }
 
 void eigen(real **mat, int n, real *d, real *e)

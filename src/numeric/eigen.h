@@ -38,4 +38,11 @@ void eigen(real **mat, int n, real *d);
 // many matrices of one order. Bit for bit the arithmetic of the form above.
 void eigen(real **mat, int n, real *d, real *e);
 
+// The decomposition of eigen(mat, n, d, e) for callers that can do without
+// it: FALSE, instead of the fatal error, when the QL iteration does not
+// isolate an eigenvalue within its iterations (mat and d then hold no
+// decomposition). Where it converges the results are those of eigen, bit for
+// bit.
+boolean eigen_converged(real **mat, int n, real *d, real *e);
+
 #endif

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "alloc/alloc.h"
@@ -275,6 +276,49 @@ TEST(Pythag, NeitherOverflowsNorUnderflows)
     EXPECT_NEAR(pythag(1e200, 1e200) / (std::sqrt(2.0) * 1e200), 1.0, 4 * DBL_EPSILON);
     EXPECT_NEAR(pythag(3e-200, 4e-200) / 5e-200, 1.0, 4 * DBL_EPSILON);
     EXPECT_EQ(pythag(0.0, -2.5), 2.5);
+}
+
+} // namespace
+
+namespace {
+
+void copy_matrix_for_test(int n, real **from, real **to)
+{
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++)
+            to[i][j] = from[i][j];
+}
+
+// A correlation matrix of 69 runs met while minimising the Goldstein-Price
+// function (a 21-run design grown to 69 runs near its minima): numerically
+// singular, its QL iteration does not isolate an eigenvalue within 30
+// iterations. Stored as the lower triangle in exact hexadecimal form.
+TEST(EigenDeathTest, QlIterationThatDoesNotSettle)
+{
+    std::string path = std::string(getenv("MORLA_TEST_DATA")) + "/numeric/data/ql_no_convergence.txt";
+    FILE *f = fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr) << path;
+    int n = 0;
+    ASSERT_EQ(fscanf(f, "%d", &n), 1);
+    real **a = NULL, **b = NULL, *d = NULL, *e = NULL;
+    alloc(n, n, &a);
+    alloc(n, n, &b);
+    alloc(n, &d);
+    alloc(n, &e);
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) {
+            ASSERT_EQ(fscanf(f, "%la", &a[i][j]), 1);
+            a[j][i] = a[i][j];
+        }
+    fclose(f);
+    copy_matrix_for_test(n, a, b);
+    EXPECT_FALSE(eigen_converged(b, n, d, e));
+    copy_matrix_for_test(n, a, b);
+    EXPECT_FATAL(eigen(b, n, d), "Too many iterations in tqli");
+    frei(n, n, &a);
+    frei(n, n, &b);
+    frei(n, &d);
+    frei(n, &e);
 }
 
 } // namespace
