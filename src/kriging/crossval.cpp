@@ -218,6 +218,7 @@ void init_krigcv(KrigModel *kr, KrigArray *ka, char **token, int n_token)
         for (int i = 0; i < pc; i++) {
             KrigModel *model = &kr[i];
             fprintf(ofp, "CrossValidating %s ... \n", model->ylabel);
+            warn_missing_response(model);
             if (n_token == 3 && i > 0)
                 copy_own_data(model, anyX, anyy);
             krigcv_anyXY(model, anyX, anyy, an, d, work, CV_COLS);

@@ -53,6 +53,7 @@ boolean effects_ready(const KrigModel *kr)
         fprintf(ofp, "Sorry, effects need a GridSize of at least 2.\n");
         return FALSE;
     }
+    warn_missing_response(kr);
     return TRUE;
 }
 

@@ -496,6 +496,7 @@ void init_fit(KrigModel *kr, KrigArray *ka, char **token, int n_token)
     if (models == NULL || lines == NULL || headlines == NULL)
         nrerror("Fitting: no memory for the fits");
     for (int i = 0; i < count; i++) {
+        warn_missing_response(&kr[i]);
         models[i] = &kr[i];
         snprintf(lines[i], sizeof lines[i], "Fitting %s ... \n", kr[i].ylabel);
         headlines[i] = lines[i];
