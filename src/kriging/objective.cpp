@@ -81,6 +81,36 @@ void wait_morlatemp(int n_entries)
     }
 }
 
+void read_morlatemp(int d, int ny, real *newy)
+{
+    const int n_entries = ny + d + 1;
+    FILE *f = fopen(EXCHANGE_FILE, "r");
+    if (f == NULL)
+        nrerror("sample_new_y: Can't open  morla.temp for reading. ");
+    char token[TOKEN_LEN];
+    for (int i = 0; i < n_entries; i++) {
+        int got = next_token(f, token, TOKEN_LEN);
+        if (got == 1)
+            nrerror("sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist in "
+                    "directory supplied. \n\t(2) Not enough values in  morla.temp for reading.\n\t(3) Number "
+                    "of x-vars in Minimization Function and Program Database \n\t  don't match.");
+        if (got == 2) {
+            fclose(f);
+            nrerror("sample_new_y: A token in morla.temp is longer than 149 characters.");
+        }
+        if (i > d) {
+            real *value = &newy[i - d - 1];
+            // A value that is not finite (nan, inf) is no more usable than
+            // text, and must not reach the model.
+            if (na_str_to_real(token, value, NA_VALUE) != 0 || !std::isfinite(*value)) {
+                fclose(f);
+                nrerror("Sample New Points: Not all new points can be interpreted as a number");
+            }
+        }
+    }
+    fclose(f);
+}
+
 void sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *newy)
 {
     char command[FUNCNAME_LEN];
@@ -111,29 +141,5 @@ void sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *
         exec_system(command);
     }
 
-    f = fopen(EXCHANGE_FILE, "r");
-    if (f == NULL)
-        nrerror("sample_new_y: Can't open  morla.temp for reading. ");
-    char token[TOKEN_LEN];
-    for (int i = 0; i < n_entries; i++) {
-        int got = next_token(f, token, TOKEN_LEN);
-        if (got == 1)
-            nrerror("sample_new_y: Possible reasons:\n\t(1) Minimization Function File does not exist in "
-                    "directory supplied. \n\t(2) Not enough values in  morla.temp for reading.\n\t(3) Number "
-                    "of x-vars in Minimization Function and Program Database \n\t  don't match.");
-        if (got == 2) {
-            fclose(f);
-            nrerror("sample_new_y: A token in morla.temp is longer than 149 characters.");
-        }
-        if (i > d) {
-            real *value = &newy[i - d - 1];
-            // A value that is not finite (nan, inf) is no more usable than
-            // text, and must not reach the model.
-            if (na_str_to_real(token, value, NA_VALUE) != 0 || !std::isfinite(*value)) {
-                fclose(f);
-                nrerror("Sample New Points: Not all new points can be interpreted as a number");
-            }
-        }
-    }
-    fclose(f);
+    read_morlatemp(d, ny, newy);
 }

@@ -31,6 +31,12 @@ extern int objective_max_tries;
 // for the command) is fatal. The file is left in place.
 void sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *newy);
 
+// Reads the program's values back from "morla.temp": tokens 0..d skipped,
+// the next ny into newy ("NA" or "na" gives -1e14). Every failure (no file,
+// too few tokens, a token of more than 149 characters, a value that is not a
+// finite number) is fatal.
+void read_morlatemp(int d, int ny, real *newy);
+
 // Waits until "morla.temp" holds at least n_entries tokens: checks the file,
 // and runs the poll command between two checks. When ready, writes
 // "Execution of System Command : %d cycles of 10 real time seconds\n" with
