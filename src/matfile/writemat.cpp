@@ -158,6 +158,24 @@ const int LONGEST_FIXED = 21;
 
 boolean is_screen(const char *filename) { return strcmp(filename, "screen") == 0 || strcmp(filename, "s") == 0; }
 
+// Warns, before an object is written, when it holds values that are not
+// finite numbers (nan, inf): they would be written as such and cannot be read
+// back, and the user must learn which object is at fault.
+void warn_non_finite(int n, int m, real **matrix, const real *vector, const char *object)
+{
+    int count = 0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < m; j++)
+            if (!std::isfinite(vector != NULL ? vector[i] : matrix[i][j]))
+                count++;
+    if (count == 0)
+        return;
+    char text[200];
+    snprintf(text, sizeof text, "%.60s holds %d value%s that %s not a finite number (nan or inf).", object, count,
+             count == 1 ? "" : "s", count == 1 ? "is" : "are");
+    nrwarning(text);
+}
+
 } // namespace
 
 void format_cell(real value, char *cell, size_t size)
@@ -174,6 +192,7 @@ void format_cell(real value, char *cell, size_t size)
 void outputmatr(int n, int m, real **matrix, const char *matname, const string *varnames,
                 const char *varnames2, const char *comment, const char *mode)
 {
+    warn_non_finite(n, m, matrix, NULL, matname);
     FILE *fp = open_or_exit(matname, mode, "writemat");
     fprintf(ofp, "Writing to file %s.\n", matname);
     if (mode == NULL || strcmp(mode, "a") != 0) {
@@ -198,6 +217,7 @@ void outputmats(int n, int m, string **matrix, const char *matname, const string
 void outputvecr(int n, const real *vector, const char *vecname, const char *varnames, const char *comment,
                 const char *mode)
 {
+    warn_non_finite(n, 1, NULL, vector, vecname);
     FILE *fp = open_or_exit(vecname, mode, "writevec");
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
@@ -277,6 +297,7 @@ void printvecs(int n, const string *vector, const char *text)
 
 void printvecr(int n, const real *vector, const char *text)
 {
+    warn_non_finite(n, 1, NULL, vector, text);
     fprintf(ofp, "%s ", text);
     if (n > SCREEN_ITEMS)
         fprintf(ofp, "\n");
@@ -290,6 +311,7 @@ void printvecr(int n, const real *vector, const char *text)
 
 void printmatr(int n, int m, real **matrix, const char *text)
 {
+    warn_non_finite(n, m, matrix, NULL, text);
     fprintf(ofp, "%s \n", text);
     for (int i = 0; i < n; i++) {
         for (int j = 0; j < m; j++) {

@@ -180,6 +180,29 @@ TEST_F(WriteMatrix, NotAvailableCellsAndSpecialValues)
     EXPECT_NE(r.report.find("WARNING: Matrix contains NA values."), std::string::npos);
 }
 
+// Values that are not finite numbers are written as they are, but a warning
+// names the object first, on the file and on the screen.
+TEST_F(WriteMatrix, NonFiniteValuesAreNamed)
+{
+    RealTable t(2, 2, {"a", "b"});
+    t.mat[0][0] = NAN;
+    t.mat[0][1] = 1.0;
+    t.mat[1][0] = INFINITY;
+    t.mat[1][1] = -2.0;
+    ReportCapture capture;
+    outputmatr(2, 2, t.mat, "bad.mat", t.names, "", "c", "w");
+    printmatr(2, 2, t.mat, "Predicted:");
+    real fine[2] = {1.0, 2.0};
+    printvecr(2, fine, "fine:");
+    std::string report = capture.take();
+    EXPECT_NE(report.find("WARNING: bad.mat holds 2 values that are not a finite number (nan or inf).\n"
+                          "Writing to file bad.mat."),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("WARNING: Predicted: holds 2 values"), std::string::npos) << report;
+    EXPECT_EQ(report.find("WARNING: fine:"), std::string::npos) << report;
+}
+
 TEST_F(WriteMatrix, HeaderTextWithoutNames)
 {
     RealTable t(2, 2, {});
