@@ -47,6 +47,14 @@ void predict_model(int q, const real *x, real *mu, real *sigma)
 
 } // namespace
 
+void criterion_state(KrigModel *kr, KrigArray *ka, int staged)
+{
+    krmin = kr;
+    kam = ka;
+    des_to_min = staged;
+    constraint = ka->c >= 1;
+}
+
 void criterion_prepare(KrigModel *kr, KrigArray *ka)
 {
     criterion_release();

@@ -33,6 +33,11 @@ extern string trafo_method;   // interval mapping of the searches: "sin"
 // Limit on local-search effort and on the tries of a criterion search.
 const int MAX_ITER = 2000;
 
+// Points the state at the models and response set of a command: staged
+// (1) while a batch is chosen, 0 under Minimize; the constraint flag from the
+// response set.
+void criterion_state(KrigModel *kr, KrigArray *ka, int staged);
+
 // Makes the criterion ready to evaluate: work storage of the predictor of
 // every model and the responses' part of each prediction, formed once. The
 // decompositions of all models (U, eigvalinv) must be current; call again

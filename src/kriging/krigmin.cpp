@@ -291,10 +291,7 @@ int minimize(KrigModel *kr, KrigArray *ka)
     if (ready)
         ready = initialized(&kr[ka->pvec[0]].init, "X", "y", "range", "FuncName", NULL, TRUE);
     if (ready) {
-        krmin = kr;
-        kam = ka;
-        des_to_min = 0;
-        constraint = ka->c >= 1;
+        criterion_state(kr, ka, 0);
         if (ka->p > 1)
             nrinfo("Minimize for first non - constraint only.");
         database(kr, ka);

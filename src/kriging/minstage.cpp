@@ -47,10 +47,7 @@ int MinimizeStage(KrigModel *kr, KrigArray *ka, int number, const char *outfile)
         return 0;
 
     int n = target->n[0], d = target->d[0], r = target->r[0];
-    krmin = kr;
-    kam = ka;
-    des_to_min = 1;
-    constraint = ka->c >= 1;
+    criterion_state(kr, ka, 1);
     if (ka->p > 1)
         nrinfo("MinimizeStage for first non - constraint only.");
     anyX_rows = n;
