@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "alloc/alloc.h"
 #include "kriging/predict.h"
@@ -76,6 +77,8 @@ jmp_buf run_end;         // where a fatal exit returns to
 int exit_status = 0;
 
 // Blocks obtained during the run: open addressing, 0 empty, 1 removed.
+// The helper threads of Fit and Predict allocate too: the table has a lock.
+std::mutex live_lock;
 void **live = NULL;
 size_t live_cap = 0, live_used = 0;
 
@@ -85,6 +88,7 @@ void track(void *p)
 {
     if (p == NULL)
         return;
+    std::lock_guard<std::mutex> guard(live_lock);
     if (2 * (live_used + 1) > live_cap) {
         size_t cap = live_cap == 0 ? 1024 : 2 * live_cap;
         void **table = (void **)calloc(cap, sizeof(void *));
@@ -108,6 +112,7 @@ void track(void *p)
 
 void untrack(void *p)
 {
+    std::lock_guard<std::mutex> guard(live_lock);
     if (p == NULL || live_cap == 0)
         return;
     for (size_t k = slot_of(p, live_cap); live[k] != NULL; k = (k + 1) & (live_cap - 1))
@@ -128,6 +133,7 @@ void sweep_blocks()
     live_cap = live_used = 0;
 }
 
+std::mutex files_lock;
 const int MAX_OPEN = 64;
 FILE *open_files[MAX_OPEN];
 int open_count = 0;
@@ -225,6 +231,7 @@ void morla_fuzz_free(void *p)
 
 FILE *morla_fuzz_fopen(const char *name, const char *mode)
 {
+    std::lock_guard<std::mutex> guard(files_lock);
     if (strchr(name, '/') != NULL || open_count == MAX_OPEN) {
         errno = EACCES;
         return NULL;
@@ -239,6 +246,7 @@ FILE *morla_fuzz_fopen(const char *name, const char *mode)
 
 int morla_fuzz_fclose(FILE *fp)
 {
+    std::lock_guard<std::mutex> guard(files_lock);
     for (int i = 0; i < open_count; i++)
         if (open_files[i] == fp) {
             open_files[i] = open_files[--open_count];
