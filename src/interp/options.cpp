@@ -2,6 +2,7 @@
 #include "interp/options.h"
 
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -154,8 +155,9 @@ void equal_init(KrigModel *kr, char **token, int n_token)
         else
             fprintf(ofp, "Sorry, command ignored.  0.0< MinimizationMlePercentage <=1.0\n");
     } else if (strcmp(key, "MinimizationTarget") == 0) {
+        // "nan", "inf" and values beyond single precision are not a target.
         float v;
-        if (sscanf(value, "%f", &v) == 1) {
+        if (sscanf(value, "%f", &v) == 1 && std::isfinite(v)) {
             MinTarget = v;
             init_MinTarget = TRUE;
         } else {
@@ -169,7 +171,7 @@ void equal_init(KrigModel *kr, char **token, int n_token)
                             "Sorry, command ignored. CriterionOptimTries>=0, integer.\n");
     } else if (strcmp(key, "StoppingAbsoluteTolerance") == 0) {
         float v = leading_float(value);
-        if (v == 0.0f)
+        if (v == 0.0f || !std::isfinite(v))
             fprintf(ofp, "Sorry, command ignored. Not a valid real number.\n");
         else if (v <= OptTolAbs)
             fprintf(ofp, "Sorry, can't do so. You are attempting to set OptTolAbs >= StopTolAbs\n");
