@@ -17,11 +17,13 @@
 #include <mutex>
 
 #include "alloc/alloc.h"
+#include "kriging/criterion.h"
 #include "kriging/predict.h"
 #include "matfile/readdesign.h"
 #include "matfile/readmodel.h"
 #include "model/krigmodel.h"
 #include "numeric/nrerror.h"
+#include "numeric/simplex.h"
 
 extern "C" {
 [[noreturn]] void __real__Z7nrerrorPKc(const char *text);
@@ -328,6 +330,8 @@ int guarded_run(void (*fn)(void *), void *arg)
         reset_registries();
         armed = FALSE;
         forget_krigblup_anyXY();
+        criterion_forget();
+        Minimize_forget();
         close_open_files();
         sweep_blocks();
     }

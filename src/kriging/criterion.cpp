@@ -90,6 +90,14 @@ void criterion_release()
     frei(box_d, &box_point);
 }
 
+void criterion_forget()
+{
+    work = NULL;
+    in_use = NULL;
+    work_models = 0;
+    box_point = NULL;
+}
+
 real recurse_integral(int p, real pdfprob, real cdfprob, real zmin)
 {
     if (p < 0)

@@ -44,6 +44,10 @@ void criterion_state(KrigModel *kr, KrigArray *ka, int staged);
 // after any of them changes. criterion_release gives the storage back.
 void criterion_prepare(KrigModel *kr, KrigArray *ka);
 void criterion_release();
+// Forgets the prepared predictors without releasing them: for a run that
+// starts afresh within the same process after a fatal error ended the
+// previous one (the fuzzing harness, which releases that run's blocks itself).
+void criterion_forget();
 
 // T_p(zmin) = ∫_{-∞}^{zmin} u^p φ(u) du from φ(zmin) and Φ(zmin), by
 // T_0 = Φ, T_1 = -φ, T_p = (p - 1) T_{p-2} - zmin^(p-1) φ. p < 0 is fatal.

@@ -47,6 +47,12 @@ void Minimize_release()
     old_d = 0;
 }
 
+void Minimize_forget()
+{
+    direction = NULL;
+    old_d = 0;
+}
+
 // psum[j] = Σ_i p[i][j] over the NumPts vertices, in vertex order.
 static void column_sums(real **p, int NumPts, int nDims, real *psum)
 {

@@ -26,6 +26,9 @@ int Minimize(ObjFunc f, real AbsTol, real RelTol, int MaxFuncs, int nDims, real 
 
 // Releases the kept direction set of Powell's method.
 void Minimize_release();
+// Forgets the kept direction set without releasing it, after a fatal error
+// ended a run that the same process follows with another (fuzzing harness).
+void Minimize_forget();
 
 // Nelder-Mead with reflection -1, expansion 2, contraction 0.5 and shrinking
 // by 0.5 towards the best vertex. Stops at the top of an iteration when the
