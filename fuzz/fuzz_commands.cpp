@@ -13,6 +13,7 @@
 #include "matfile/readdesign.h"
 #include "model/krigmodel.h"
 #include "model/settings.h"
+#include "numeric/simplex.h"
 #include "numeric/unif.h"
 
 namespace {
@@ -72,6 +73,7 @@ void run_program(void *)
     menu(&kr, ka);
     morla_fuzz_fclose(ifp);
     free_Krig_cover(ka, kr);
+    Minimize_release();
 }
 
 } // namespace
