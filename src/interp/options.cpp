@@ -2,8 +2,8 @@
 #include "interp/options.h"
 
 #include <cerrno>
-#include <cmath>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
