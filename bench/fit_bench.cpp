@@ -37,6 +37,12 @@ void setup_model(KrigModel *kr, int n, int d)
     kr->init.X = kr->init.y = TRUE;
 }
 
+// The sizes and repetitions of both likelihood benchmarks.
+void likelihood_sizes(benchmark::internal::Benchmark *b)
+{
+    b->ArgsProduct({{50, 100, 200}, {2, 4, 8}})->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+}
+
 void BM_LogLikelihood(benchmark::State &state)
 {
     int n = (int)state.range(0), d = (int)state.range(1);
@@ -58,11 +64,7 @@ void BM_LogLikelihood(benchmark::State &state)
     fit_global_free();
     free_KrigModel(&kr);
 }
-BENCHMARK(BM_LogLikelihood)
-    ->ArgsProduct({{50, 100, 200}, {2, 4, 8}})
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_LogLikelihood)->Apply(likelihood_sizes);
 
 void BM_LogLikelihoodPlain(benchmark::State &state)
 {
@@ -77,11 +79,7 @@ void BM_LogLikelihoodPlain(benchmark::State &state)
         benchmark::DoNotOptimize(plain::loglike(kr.X, kr.y, kr.alpha, kr.theta, 1.0, n, d).value);
     free_KrigModel(&kr);
 }
-BENCHMARK(BM_LogLikelihoodPlain)
-    ->ArgsProduct({{50, 100, 200}, {2, 4, 8}})
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_LogLikelihoodPlain)->Apply(likelihood_sizes);
 
 // Fit of 100 runs in 4 inputs, 3 tries: argument 0 on all processors, 1 on
 // one.

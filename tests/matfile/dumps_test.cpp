@@ -75,6 +75,16 @@ const std::string kTempInfo =
 const std::string kNoCorpar = "Sorry, can't do that. theta is not initialized.\n"
                               "Sorry, can't do that. alpha is not initialized.\n";
 
+// The five files of the model of load_model, written with the given prefix.
+void expect_model_files(const std::string &prefix)
+{
+    EXPECT_EQ(read_file(prefix + "_x.mat"), kX);
+    EXPECT_EQ(read_file(prefix + "_y.mat"), kY);
+    EXPECT_EQ(read_file(prefix + "_beta.mat"), kBeta);
+    EXPECT_EQ(read_file(prefix + "_corpar.mat"), kCorpar);
+    EXPECT_EQ(read_file(prefix + "_ydescrip.mat"), kYdescrip);
+}
+
 TEST(OutputTemp, WritesTheFiveObjectsOfTheModel)
 {
     Session s;
@@ -85,11 +95,7 @@ TEST(OutputTemp, WritesTheFiveObjectsOfTheModel)
                               "Writing to file temp_beta.mat.\n"
                               "Writing to file temp_corpar.mat.\n"
                               "Writing to file temp_ydescrip.mat.\n");
-    EXPECT_EQ(read_file("temp_x.mat"), kX);
-    EXPECT_EQ(read_file("temp_y.mat"), kY);
-    EXPECT_EQ(read_file("temp_beta.mat"), kBeta);
-    EXPECT_EQ(read_file("temp_corpar.mat"), kCorpar);
-    EXPECT_EQ(read_file("temp_ydescrip.mat"), kYdescrip);
+    expect_model_files("temp");
 }
 
 TEST(OutputTemp, SkipsParametersNotYetEstimated)
@@ -170,11 +176,7 @@ TEST(OutputError, DumpsTheModelAndEndsWithStatusOne)
                                        "Writing to file error_beta.mat.\n"
                                        "Writing to file error_corpar.mat.\n"
                                        "Writing to file error_ydescrip.mat.\n");
-    EXPECT_EQ(read_file("error_x.mat"), kX);
-    EXPECT_EQ(read_file("error_y.mat"), kY);
-    EXPECT_EQ(read_file("error_beta.mat"), kBeta);
-    EXPECT_EQ(read_file("error_corpar.mat"), kCorpar);
-    EXPECT_EQ(read_file("error_ydescrip.mat"), kYdescrip);
+    expect_model_files("error");
 }
 
 TEST(OutputError, ModelWithoutResponsesStillEndsTheRun)
@@ -212,11 +214,7 @@ TEST(OutputTemp, OneModelOfSeveral)
     s.read("StochasticProcessModel", "corpar.mat");
     s.report();
     output_temp(&s.kr[1]);
-    EXPECT_EQ(read_file("temp_x.mat"), kX);
-    EXPECT_EQ(read_file("temp_y.mat"), kY);
-    EXPECT_EQ(read_file("temp_beta.mat"), kBeta);
-    EXPECT_EQ(read_file("temp_corpar.mat"), kCorpar);
-    EXPECT_EQ(read_file("temp_ydescrip.mat"), kYdescrip);
+    expect_model_files("temp");
 }
 
 } // namespace
