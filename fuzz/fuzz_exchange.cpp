@@ -9,7 +9,7 @@
 
 #include "alloc/alloc.h"
 #include "harness.h"
-#include "kriging/objective.h"
+#include "minimize/objective.h"
 
 namespace {
 

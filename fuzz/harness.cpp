@@ -17,7 +17,7 @@
 #include <mutex>
 
 #include "alloc/alloc.h"
-#include "kriging/criterion.h"
+#include "minimize/criterion.h"
 #include "kriging/predict.h"
 #include "matfile/readdesign.h"
 #include "matfile/readmodel.h"

@@ -11,9 +11,9 @@
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
 #include "kriging/crossval.h"
-#include "kriging/krigmin.h"
-#include "kriging/krigmle.h"
-#include "kriging/minstage.h"
+#include "minimize/krigmin.h"
+#include "fit/krigmle.h"
+#include "minimize/minstage.h"
 #include "kriging/predict.h"
 #include "numeric/nrerror.h"
 

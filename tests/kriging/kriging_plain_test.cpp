@@ -12,7 +12,7 @@
 #include "alloc/alloc.h"
 #include "kriging/blup.h"
 #include "kriging/correlation.h"
-#include "kriging/krigfit.h"
+#include "fit/krigfit.h"
 #include "model/krigmodel.h"
 #include "plain/kriging_plain.h"
 #include "testutil.h"

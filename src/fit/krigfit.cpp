@@ -1,12 +1,12 @@
 // The concentrated likelihood of the model under fit.
-#include "kriging/krigfit.h"
+#include "fit/krigfit.h"
 
 #include <cfloat>
 #include <cmath>
 
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
-#include "kriging/krigtrafo.h"
+#include "fit/krigtrafo.h"
 #include "model/settings.h"
 #include "numeric/eigen.h"
 #include "numeric/inverse.h"

@@ -1,6 +1,6 @@
 // Maximum-likelihood fitting: the tries, the choice of the best one, their
 // reports and the Fit command.
-#include "kriging/krigmle.h"
+#include "fit/krigmle.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -11,8 +11,8 @@
 
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
-#include "kriging/krigfit.h"
-#include "kriging/krigtrafo.h"
+#include "fit/krigfit.h"
+#include "fit/krigtrafo.h"
 #include "matfile/writemat.h"
 #include "model/reports.h"
 #include "model/settings.h"

@@ -1,5 +1,5 @@
 // Evaluation of the objective by an outside program through "morla.temp".
-#include "kriging/objective.h"
+#include "minimize/objective.h"
 
 #include <cctype>
 #include <cmath>

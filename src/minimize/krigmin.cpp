@@ -1,6 +1,6 @@
 // The Minimize loop: refit policy, stopping rule, bookkeeping of the best
 // feasible value and the report of each pass.
-#include "kriging/krigmin.h"
+#include "minimize/krigmin.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,10 +10,10 @@
 #include "alloc/alloc.h"
 #include "kriging/blup.h"
 #include "kriging/correlation.h"
-#include "kriging/criterion.h"
-#include "kriging/krigmle.h"
-#include "kriging/maxcrit.h"
-#include "kriging/objective.h"
+#include "minimize/criterion.h"
+#include "fit/krigmle.h"
+#include "minimize/maxcrit.h"
+#include "minimize/objective.h"
 #include "kriging/predict.h"
 #include "matfile/dumps.h"
 #include "matfile/writemat.h"

@@ -1,7 +1,7 @@
 // Maximum-likelihood fitting of the correlation parameters of a response
 // model: several simplex searches ("tries") over the search variables of
-// kriging/krigtrafo.h minimise the negative concentrated log likelihood of
-// kriging/krigfit.h; the best try wins. Also the Fit command.
+// fit/krigtrafo.h minimise the negative concentrated log likelihood of
+// fit/krigfit.h; the best try wins. Also the Fit command.
 #ifndef MORLA_KRIGMLE_H
 #define MORLA_KRIGMLE_H
 

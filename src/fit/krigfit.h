@@ -34,7 +34,7 @@ void fit_global_alloc();
 void fit_global_free();
 
 // The objective, -(concentrated log likelihood), at the search variables
-// parvec (see kriging/krigtrafo.h). Sets krfit's alpha, theta (and with
+// parvec (see fit/krigtrafo.h). Sets krfit's alpha, theta (and with
 // random error stochratio), R, beta and var; allocates nothing.
 //   det R > 0: a var ≤ 0 is warned about and taken as 1e-10; returns
 //              (n·ln(var) + ln det R) / 2;

@@ -2,7 +2,7 @@
 // (with and without random error, and where the eigenvalue product
 // underflows), the plain product kept bit for bit where it is normal, the
 // penalty branches and their counters, and the number of search variables.
-#include "kriging/krigfit.h"
+#include "fit/krigfit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The criterion: the generalised expected improvement against a direct
 // numerical integration over the normal density, its closed values at the
 // edges, and the constraint probability of a model predicted without error.
-#include "kriging/criterion.h"
+#include "minimize/criterion.h"
 
 #include <gtest/gtest.h>
 

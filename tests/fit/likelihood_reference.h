@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kriging/correlation.h"
-#include "kriging/krigfit.h"
+#include "fit/krigfit.h"
 #include "model/krigmodel.h"
 
 namespace likelihood {

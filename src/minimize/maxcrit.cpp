@@ -1,11 +1,11 @@
 // Criterion maximisation by multistart local search.
-#include "kriging/maxcrit.h"
+#include "minimize/maxcrit.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "alloc/alloc.h"
-#include "kriging/criterion.h"
+#include "minimize/criterion.h"
 #include "matfile/readdesign.h"
 #include "model/settings.h"
 #include "numeric/matrix.h"

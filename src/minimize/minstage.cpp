@@ -1,5 +1,5 @@
 // Staged designs: a batch of new runs proposed at once.
-#include "kriging/minstage.h"
+#include "minimize/minstage.h"
 
 #include <cerrno>
 #include <climits>
@@ -10,9 +10,9 @@
 
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
-#include "kriging/criterion.h"
-#include "kriging/krigmin.h"
-#include "kriging/maxcrit.h"
+#include "minimize/criterion.h"
+#include "minimize/krigmin.h"
+#include "minimize/maxcrit.h"
 #include "kriging/predict.h"
 #include "matfile/writemat.h"
 #include "model/reports.h"

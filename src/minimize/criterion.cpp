@@ -1,5 +1,5 @@
 // Expected improvement and constraint probability.
-#include "kriging/criterion.h"
+#include "minimize/criterion.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -3,16 +3,16 @@
 // probability of a model known without error is a step at its bounds, the
 // best feasible value leaves out infeasible and missing runs, and the refit
 // and stopping rules follow their tables.
-#include "kriging/krigmin.h"
+#include "minimize/krigmin.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "kriging/correlation.h"
-#include "kriging/criterion.h"
-#include "kriging/maxcrit.h"
-#include "kriging/minstage.h"
+#include "minimize/criterion.h"
+#include "minimize/maxcrit.h"
+#include "minimize/minstage.h"
 #include "matfile/readmat.h"
 #include "matfile/readdesign.h"
 #include "numeric/trafo.h"

@@ -1,6 +1,6 @@
 // Evaluation of the objective by real outside scripts through the exchange
 // file, in both ways of starting them, and every way the exchange can fail.
-#include "kriging/objective.h"
+#include "minimize/objective.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

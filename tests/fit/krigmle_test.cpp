@@ -2,7 +2,7 @@
 // are fitted at least as well as the truth explains them (also where the
 // eigenvalue product underflows), the starting simplex follows the
 // generator in its fixed order, and the same seed gives the same report.
-#include "kriging/krigmle.h"
+#include "fit/krigmle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The mapping between the correlation parameters and the search variables
 // of maximum-likelihood fitting.
-#include "kriging/krigtrafo.h"
+#include "fit/krigtrafo.h"
 
 #include <cmath>
 

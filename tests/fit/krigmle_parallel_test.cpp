@@ -1,7 +1,7 @@
 // Fits whose tries run side by side: a set of models fitted at once gives
 // the parameters and the report of fitting them one after another, on every
 // processor as on one, warnings raised inside the tries included.
-#include "kriging/krigmle.h"
+#include "fit/krigmle.h"
 
 #include <gtest/gtest.h>
 
