@@ -225,18 +225,21 @@ real krigloglike(real *parvec, int n_params)
     nrerror("Fitting: log likelihood is complex?");
 }
 
-void update()
+boolean update()
 {
     kr_calcR(&krfit);
     kr_calcF(&krfit);
-    kr_cover_augmR(&krfit);
-    decompose(Ufit, eigvalfit, diaginvfit);
-    calc_var(Ufit, diaginvfit);
-    krfit.init.beta = TRUE;
-    krfit.init.var = TRUE;
-    krfit.init.U = TRUE;
+    boolean augmented = kr_cover_augmR(&krfit);
+    boolean estimated = try_decompose(Ufit, eigvalfit, diaginvfit);
+    if (estimated)
+        calc_var(Ufit, diaginvfit);
+    else
+        nrwarning("Correlation Matrix cannot be decomposed: its QL iteration does not settle. (T6)");
+    krfit.init.beta = estimated;
+    krfit.init.var = estimated;
     krfit.init.F = TRUE;
     krfit.init.R = TRUE;
+    return augmented && estimated;
 }
 
 int calc_n_params(int d)

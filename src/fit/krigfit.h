@@ -58,8 +58,11 @@ void calc_beta(real **U, const real *diaginv);
 void calc_var(real **U, const real *diaginv);
 
 // Brings krfit up to date for its current parameters: R, F, the augmented
-// decomposition, beta and var, with their flags.
-void update();
+// decomposition, beta and var, with their flags. FALSE (after the (T6)
+// warning) when R or the augmented matrix cannot be decomposed: the flags of
+// what could not be computed are then clear, so that later commands refuse
+// the model instead of using stale values.
+boolean update();
 
 // Number of search variables for d inputs: 2d + 1 with random error, else
 // 2d; without random error krfit's stochratio is set to 1 (with a warning

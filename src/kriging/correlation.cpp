@@ -3,8 +3,10 @@
 #include "kriging/correlation.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "alloc/alloc.h"
 #include "numeric/eigen.h"
 #include "numeric/matrix.h"
 #include "model/reports.h"
@@ -83,7 +85,7 @@ boolean singular_eigval(real ev)
     return !(ev > SINGULAR_EIGVAL || ev < -SINGULAR_EIGVAL);
 }
 
-void calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evinv)
+boolean calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evinv)
 {
     if (r > 1)
         nrerror("calc_augmR: r>1 not implmented yet");
@@ -98,7 +100,16 @@ void calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evin
             U[r + i][j] = F[i][j];
             U[j][r + i] = F[i][j];
         }
-    eigen(U, n + r, ev);
+    real *work = NULL;
+    alloc(n + r, &work);
+    boolean decomposed = eigen_converged(U, n + r, ev, work);
+    frei(n + r, &work);
+    if (!decomposed) {
+        for (int i = 0; i < n + r; i++)
+            evinv[i] = 0.0;
+        nrwarning("Correlation Matrix cannot be decomposed: its QL iteration does not settle. (T6)");
+        return FALSE;
+    }
     // Pseudo-inverse: directions of (numerically) zero eigenvalues are
     // dropped; negative eigenvalues are legitimate and kept.
     for (int i = 0; i < n + r; i++) {
@@ -109,6 +120,7 @@ void calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evin
             evinv[i] = 1.0 / ev[i];
         }
     }
+    return TRUE;
 }
 
 void kr_calcR(KrigModel *kr)
@@ -127,22 +139,28 @@ void kr_calcF(KrigModel *kr)
     kr->init.F = TRUE;
 }
 
-void kr_cover_augmR(KrigModel *kr)
+boolean kr_cover_augmR(KrigModel *kr)
 {
-    calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->U, kr->eigval, kr->eigvalinv);
-    kr->init.U = TRUE;
+    kr->init.U = calc_augmR(kr->n[0], kr->r[0], kr->R, kr->F, kr->U, kr->eigval, kr->eigvalinv);
+    return kr->init.U;
 }
 
-void ensure_init(KrigModel *kr, const char *name)
+void augmR_refusal(const KrigModel *kr)
+{
+    fprintf(ofp, "Sorry, %s skipped: its correlation matrix cannot be decomposed.\n", kr->ylabel);
+}
+
+boolean ensure_init(KrigModel *kr, const char *name)
 {
     if (initialized(&kr->init, name, NULL, NULL, NULL, NULL, FALSE))
-        return;
+        return TRUE;
     if (strcmp(name, "R") == 0)
         kr_calcR(kr);
     else if (strcmp(name, "F") == 0)
         kr_calcF(kr);
     else if (strcmp(name, "U") == 0)
-        kr_cover_augmR(kr);
+        return kr_cover_augmR(kr);
     else
         nrerror("ensure_init: This option is not recognized");
+    return TRUE;
 }

@@ -38,8 +38,11 @@ boolean singular_eigval(real ev);
 // in U and decomposes it in place: U receives the eigenvectors (columns), ev
 // the eigenvalues (unsorted), evinv their reciprocals, 0 for every
 // eigenvalue inside the singular band, each of which also prints the (T1)
-// warning. r above 1 is fatal.
-void calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evinv);
+// warning. r above 1 is fatal. FALSE, with the (T6) warning, when the
+// matrix cannot be decomposed (its QL iteration does not settle, or it holds
+// a value that is not a finite number); evinv is then all 0 and U holds no
+// decomposition.
+boolean calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evinv);
 
 // calcR on the model's design and parameters into its R; sets the R flag.
 // The alpha and theta flags must be set.
@@ -49,11 +52,18 @@ void kr_calcR(KrigModel *kr);
 void kr_calcF(KrigModel *kr);
 
 // calc_augmR on the model's R and F into U, eigval and eigvalinv; sets the
-// U flag. R and F must be current.
-void kr_cover_augmR(KrigModel *kr);
+// U flag, or clears it and returns FALSE when the matrix cannot be
+// decomposed. R and F must be current.
+boolean kr_cover_augmR(KrigModel *kr);
+
+// The refusal of a command for a model whose augmented matrix cannot be
+// decomposed: "Sorry, %s skipped: its correlation matrix cannot be
+// decomposed.\n" with the model's label, on the report stream.
+void augmR_refusal(const KrigModel *kr);
 
 // Makes the derived object "R", "F" or "U" of the model valid, computing it
-// when its flag is not set; any other name is fatal.
-void ensure_init(KrigModel *kr, const char *name);
+// when its flag is not set; any other name is fatal. FALSE only when "U"
+// cannot be decomposed.
+boolean ensure_init(KrigModel *kr, const char *name);
 
 #endif

@@ -66,7 +66,10 @@ void cvei(real **matrix, int n, int, real ymin)
     for (int k = 0; k < n; k++) {
         real mu = matrix[k][0], s = matrix[k][1];
         real ei = 0.0;
-        if (s != 0.0) {
+        if (mu == NA_VALUE || s == NA_VALUE) {
+            // A left-out point whose reduced design could not be decomposed.
+            ei = NA_VALUE;
+        } else if (s != 0.0) {
             real z = (ymin - mu) / s;
             ei = s * (z * cdfgauss(z, 1) + pdfgauss(z));
         }

@@ -98,8 +98,10 @@ struct EffectTables {
     string **effectmat; // rows x text_cols
 };
 
-// Prepares the predictor and the tables: every input at its midpoint.
-void open_tables(KrigModel *kr, int rows, int text_cols, EffectTables *t, const EffectKind &kind)
+// Prepares the predictor and the tables: every input at its midpoint. FALSE,
+// with the refusal for the model and nothing allocated, when its augmented
+// matrix cannot be decomposed.
+boolean open_tables(KrigModel *kr, int rows, int text_cols, EffectTables *t, const EffectKind &kind)
 {
     cputime(11, kind.title);
     if (PtsOutOfRange)
@@ -107,7 +109,10 @@ void open_tables(KrigModel *kr, int rows, int text_cols, EffectTables *t, const 
                   "    Not all X points are within that range.");
     ensure_init(kr, "R");
     ensure_init(kr, "F");
-    kr_cover_augmR(kr);
+    if (!kr_cover_augmR(kr)) {
+        augmR_refusal(kr);
+        return FALSE;
+    }
 
     t->rows = rows;
     t->d = kr->d[0];
@@ -121,6 +126,7 @@ void open_tables(KrigModel *kr, int rows, int text_cols, EffectTables *t, const 
     for (int i = 0; i < rows; i++)
         for (int j = 0; j < t->d; j++)
             t->allmat[i][j] = (kr->range[j][0] + kr->range[j][1]) / 2.0;
+    return TRUE;
 }
 
 // Predicts at every row in one call, copies the predictions into the
@@ -172,7 +178,8 @@ void MainEffects(KrigModel *kr, const char *outfile, char mode)
         return;
 
     EffectTables t;
-    open_tables(kr, rows, MAIN.text_cols, &t, MAIN);
+    if (!open_tables(kr, rows, MAIN.text_cols, &t, MAIN))
+        return;
     for (int i = 0; i < d; i++) {
         real **levels = NULL;
         int nlevels = 0;
@@ -200,7 +207,8 @@ void JointEffects(KrigModel *kr, const char *outfile, char mode)
         return;
 
     EffectTables t;
-    open_tables(kr, rows, JOINT.text_cols, &t, JOINT);
+    if (!open_tables(kr, rows, JOINT.text_cols, &t, JOINT))
+        return;
     real **je_range = NULL;
     alloc(2, 2, &je_range);
     int q = 0;

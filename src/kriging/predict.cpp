@@ -23,6 +23,7 @@ real **aU = NULL;       // eigenvectors of the augmented matrix (columns)
 real *a_eigv = NULL;    // its eigenvalues
 real *a_eigvinv = NULL; // their guarded reciprocals
 BlupWork a_work;        // work storage of single-point standard errors
+boolean a_decomposed = FALSE; // FALSE when the augmented matrix could not be decomposed
 
 const char *const default_input = "xpred.mat";
 const char *const default_output = "ypred.mat";
@@ -44,7 +45,7 @@ boolean can_predict(const KrigModel *model)
 
 } // namespace
 
-void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
+boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
 {
     if (mse_anyX_flag)
         nrerror("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
@@ -56,8 +57,17 @@ void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
     alloc(an + r, &a_eigvinv);
     calcF(an, r, aF);
     calcR(anyX, kr->alpha, kr->theta, kr->stochratio[0], an, ad, aR);
-    calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
+    a_decomposed = calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
     blup_work_alloc(&a_work, an, r);
+    return a_decomposed;
+}
+
+// Predictions and standard errors of a design whose augmented matrix could
+// not be decomposed: the missing value, never a number.
+static void predict_missing(int npred, real **ypred)
+{
+    for (int i = 0; i < npred; i++)
+        ypred[i][0] = ypred[i][1] = NA_VALUE;
 }
 
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
@@ -67,6 +77,10 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
         nrerror("krigmse_anyX: Code Bug: function call without its initialization");
     if (ad != kr->d[0])
         nrerror("mse_anyX : Code Bug : ad!= *kr->d");
+    if (!a_decomposed) {
+        predict_missing(npred, ypred);
+        return;
+    }
     blup_on_design(kr, anyX, anyY, an, ad, kr->r[0], aU, a_eigvinv, npred, xpred, ypred,
                    "krigblup_anyXY(): regression model not dealt with, r>1");
 }
@@ -77,6 +91,8 @@ real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
         nrerror("krigmse_anyX: Code Bug: function call without its initialization");
     if (ad != kr->d[0])
         nrerror("mse_anyX : Code Bug : ad!= *kr->d");
+    if (!a_decomposed)
+        return NA_VALUE;
     real se;
     blup_point(kr, anyX, an, ad, aU, a_eigvinv, x, &a_work, 0, NULL, &se);
     return se;
@@ -178,10 +194,17 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         int n = model->n[0], d = model->d[0], r = model->r[0];
         ensure_init(model, "R");
         ensure_init(model, "F");
-        kr_cover_augmR(model);
-        init_krigblup_anyXY(model, model->X, n, d, r);
-        krigblup_anyXY(model, model->X, model->y, n, d, npred, xpred, work);
-        free_krigblup_anyXY(n, r);
+        boolean decomposed = kr_cover_augmR(model);
+        if (decomposed) {
+            decomposed = init_krigblup_anyXY(model, model->X, n, d, r);
+            if (decomposed)
+                krigblup_anyXY(model, model->X, model->y, n, d, npred, xpred, work);
+            free_krigblup_anyXY(n, r);
+        }
+        if (!decomposed) {
+            augmR_refusal(model);
+            continue;
+        }
         for (int k = 0; k < npred; k++) {
             out[k][2 * i] = work[k][0];
             out[k][2 * i + 1] = work[k][1];

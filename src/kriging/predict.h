@@ -9,15 +9,18 @@
 
 // Prepares the design anyX (an x ad) with the correlation parameters of
 // `kr`: its correlation and regression matrices and the decomposition of
-// their augmented matrix. Only one design can be prepared at a time.
-void init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
+// their augmented matrix. Only one design can be prepared at a time. FALSE
+// (after the (T6) warning) when the augmented matrix cannot be decomposed:
+// the design is prepared all the same, its predictions and standard errors
+// are then the missing value, and it is released as usual.
+boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
 // Predicts at the npred rows of xpred from the prepared design anyX with
 // responses anyY; ypred[i][0] the prediction, ypred[i][1] the standard error.
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
                     real **ypred);
 // The standard error alone at the point x (d reals) from the prepared design:
 // it does not depend on the responses. Bit for bit the standard error of
-// krigblup_anyXY at the same point.
+// krigblup_anyXY at the same point (the missing value where that is).
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x);
 // Releases the prepared design.
 void free_krigblup_anyXY(int an, int r);

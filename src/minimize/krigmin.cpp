@@ -60,7 +60,8 @@ real predict_at_design_point(KrigModel *kr, int index)
     free_krigblup_anyXY(n, r);
     real value = ypred[0][0];
     frei(1, 2, &ypred);
-    return value;
+    // Without a decomposition there is no prediction: the observation stands.
+    return value == NA_VALUE ? kr->y[index] : value;
 }
 
 // The correlation, regression and augmented matrices of a model with its
@@ -70,6 +71,22 @@ void refresh(KrigModel *kr)
     kr_calcR(kr);
     kr_calcF(kr);
     kr_cover_augmR(kr);
+}
+
+// FALSE, with the refusal for the first model concerned, when the target or
+// a constraint has no decomposition of its augmented matrix (or no beta and
+// var) after the refit or refresh of a pass: the criterion cannot be
+// computed from it.
+boolean models_decomposed(KrigModel *kr, KrigArray *ka, KrigModel *target)
+{
+    for (int k = -1; k < ka->c; k++) {
+        KrigModel *model = k < 0 ? target : &kr[ka->cvec[k]];
+        if (!model->init.U || !model->init.beta || !model->init.var) {
+            augmR_refusal(model);
+            return FALSE;
+        }
+    }
+    return TRUE;
 }
 
 // Adds the run (x, its value y) as the last observation of the model; the
@@ -323,6 +340,11 @@ int minimize(KrigModel *kr, KrigArray *ka)
                     refresh(&kr[ka->cvec[k]]);
             }
             i++;
+            if (!models_decomposed(kr, ka, target)) {
+                fprintf(ofp, "Best Value found: ymin=%6.4e\n", ymin);
+                status = 4;
+                break;
+            }
 
             criterion_prepare(kr, ka);
             status = MaximalExpectedImprovement(target, MaxExpImp, xbest);
@@ -385,4 +407,6 @@ void init_Minimize(KrigModel *kr, KrigArray *ka, char **token, int n_token, bool
         nrwarning("Couldn't find Expected Improvement > 0.0");
     else if (status == 2)
         nrwarning("Local Optimizer failed to make 3 successful searches");
+    else if (status == 4)
+        nrwarning("Minimize stopped: a model's correlation matrix cannot be decomposed");
 }

@@ -11,12 +11,14 @@
 #include "model/krig.h"
 
 // The command handler: no further tokens. Warns when the loop ended because
-// no positive criterion was found (status 1) or the local searches failed
-// (status 2). random_error is the option RandomError in force.
+// no positive criterion was found (status 1), the local searches failed
+// (status 2) or a model's correlation matrix cannot be decomposed (status
+// 4). random_error is the option RandomError in force.
 void init_Minimize(KrigModel *kr, KrigArray *ka, char **token, int n_token, boolean random_error);
 
 // The loop; returns the status of the last criterion search (0 when it ended
-// by convergence or never started). Always removes the exchange file at the
+// by convergence or never started), or 4 when it stopped because the target
+// or a constraint has no decomposition after a refit or refresh. Always removes the exchange file at the
 // end.
 int minimize(KrigModel *kr, KrigArray *ka);
 

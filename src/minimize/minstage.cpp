@@ -73,17 +73,25 @@ int MinimizeStage(KrigModel *kr, KrigArray *ka, int number, const char *outfile)
     alloc(anyX_max_rows, d, &anyX);
     copy_real_matrix(n, d, target->X, anyX);
 
-    for (int q = 0; q < ka->p + ka->c; q++) {
+    int status = 0;
+    for (int q = 0; q < ka->p + ka->c && status == 0; q++) {
         ensure_init(&kr[q], "R");
         ensure_init(&kr[q], "F");
-        ensure_init(&kr[q], "U");
+        if (!ensure_init(&kr[q], "U")) {
+            augmR_refusal(&kr[q]);
+            status = 4;
+        }
     }
-    criterion_prepare(kr, ka);
+    if (status == 0)
+        criterion_prepare(kr, ka);
 
-    int status = 0;
-    for (int i = n; i < n + number; i++) {
-        init_krigblup_anyXY(target, anyX, anyX_rows, anyX_cols, r);
-        status = MaximalExpectedImprovement(target, MaxExpImp, xbest);
+    for (int i = n; i < n + number && status == 0; i++) {
+        // A design whose augmented matrix cannot be decomposed gives no
+        // standard errors: no criterion, no further proposal.
+        if (init_krigblup_anyXY(target, anyX, anyX_rows, anyX_cols, r))
+            status = MaximalExpectedImprovement(target, MaxExpImp, xbest);
+        else
+            status = 4;
         free_krigblup_anyXY(anyX_rows, r);
         if (status != 0)
             break;

@@ -24,8 +24,10 @@ void tred2(real **a, int n, real *d, real *e);
 // (d diagonal, e sub-diagonal as tred2 leaves it). d becomes the
 // eigenvalues; the rotations are applied to the columns of z, so that z = Q
 // from tred2 turns into the eigenvectors of A, one per column. e is
-// destroyed. More than 30 iterations for one eigenvalue is fatal ("Too many
-// iterations in tqli").
+// destroyed. An eigenvalue that is not isolated within 1000 iterations (or
+// a matrix holding a value that is not a finite number) is fatal ("Too many
+// iterations in tqli"); callers that can go on without the decomposition use
+// eigen_converged.
 void tqli(real *d, real *e, int n, real **z);
 
 // Full decomposition A = V·diag(d)·Vᵀ of the symmetric n x n matrix mat
@@ -40,8 +42,8 @@ void eigen(real **mat, int n, real *d, real *e);
 
 // The decomposition of eigen(mat, n, d, e) for callers that can do without
 // it: FALSE, instead of the fatal error, when the QL iteration does not
-// isolate an eigenvalue within its iterations (mat and d then hold no
-// decomposition). Where it converges the results are those of eigen, bit for
+// isolate an eigenvalue within its iterations, or the matrix holds a value
+// that is not a finite number (mat and d then hold no decomposition). Where it converges the results are those of eigen, bit for
 // bit.
 boolean eigen_converged(real **mat, int n, real *d, real *e);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "alloc/alloc.h"
+#include "kriging/predict.h"
 #include "model/krigmodel.h"
 #include "testutil.h"
 
@@ -284,6 +285,43 @@ TEST(CalcAugmR, SingularDirectionsAreDroppedWithOneWarningEach)
     kr_calcR(&m.kr);
     kr_cover_augmR(&m.kr);
     EXPECT_EQ(report.take(), "");
+}
+
+// A matrix that cannot be decomposed (here: a design coordinate that is
+// not a number) is reported and refused, never an exit: the model's U flag
+// stays clear, every reciprocal is 0, the prepared foreign design predicts
+// the missing value, and the model's refusal names it.
+TEST(CalcAugmR, MatrixThatCannotBeDecomposedIsRefused)
+{
+    Model m(6, 2);
+    m.set_parameters({0.0, 0.0}, {1.0, 1.0});
+    m.kr.X[3][1] = std::numeric_limits<real>::quiet_NaN();
+    snprintf(m.kr.ylabel, sizeof m.kr.ylabel, "yield");
+    kr_calcR(&m.kr);
+    kr_calcF(&m.kr);
+    ReportCapture report;
+    EXPECT_FALSE(kr_cover_augmR(&m.kr));
+    EXPECT_FALSE(m.kr.init.U);
+    for (int k = 0; k < 7; k++)
+        EXPECT_EQ(m.kr.eigvalinv[k], 0.0);
+    const std::string t6 = "WARNING: Correlation Matrix cannot be decomposed: its QL iteration does not settle. (T6)\n";
+    EXPECT_EQ(report.take(), t6);
+    EXPECT_FALSE(ensure_init(&m.kr, "U"));
+    EXPECT_EQ(report.take(), t6);
+    augmR_refusal(&m.kr);
+    EXPECT_EQ(report.take(), "Sorry, yield skipped: its correlation matrix cannot be decomposed.\n");
+
+    m.kr.var[0] = 1.0;
+    EXPECT_FALSE(init_krigblup_anyXY(&m.kr, m.kr.X, 6, 2, 1));
+    real **ypred = NULL;
+    alloc(2, 2, &ypred);
+    krigblup_anyXY(&m.kr, m.kr.X, m.kr.y, 6, 2, 2, m.kr.X, ypred);
+    EXPECT_EQ(ypred[0][0], NA_VALUE);
+    EXPECT_EQ(ypred[1][1], NA_VALUE);
+    EXPECT_EQ(krigse_anyXY(&m.kr, m.kr.X, 6, 2, m.kr.X[0]), NA_VALUE);
+    free_krigblup_anyXY(6, 1);
+    frei(2, 2, &ypred);
+    EXPECT_EQ(report.take(), t6);
 }
 
 TEST(SingularEigval, TheBandIsClosed)

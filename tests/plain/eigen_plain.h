@@ -101,7 +101,7 @@ inline void tqli(real *d, real *e, int n, real **z)
                     break;
             }
             if (m != l) {
-                if (iter++ == 30)
+                if (iter++ == 1000)
                     nrerror("Too many iterations in tqli");
                 // Wilkinson-type shift from the leading 2 x 2 block.
                 g = (d[l + 1] - d[l]) / (2.0 * e[l]);
