@@ -11,7 +11,7 @@
 #include "model/krig.h"
 
 // Relative accuracy asked of every one-dimensional integral.
-const real BOX_QUAD_TOL = 1e-11;
+const real BOX_QUAD_TOL = 1e-9;
 
 // Correlation factor of one input at distance |u - x|; the power is
 // 2 - alpha, as in the correlation matrix.

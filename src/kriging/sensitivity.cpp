@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "kriging/blup.h"
@@ -88,6 +90,40 @@ void weighted_means(int n, int d, const real *w, real **mean, int j, int k, real
     }
 }
 
+// The covariance rows (k, i), j >= i, of one thread: every step-th row
+// from `first` on, in the order k n + i. Each entry is one integral, the
+// same whichever thread computes it.
+struct CovarianceShare {
+    const KrigModel *kr;
+    const BoxMeans *bm;
+    real **Q;
+    int n, d, step;
+};
+
+// Rows below which a second processor is not worth a thread.
+const int ROWS_PER_HELPER = 64;
+
+void covariance_rows(const CovarianceShare *sh, int first)
+{
+    const KrigModel *kr = sh->kr;
+    int n = sh->n;
+    for (int row = first; row < n * sh->d; row += sh->step) {
+        int k = row / n, i = row % n;
+        real lo = kr->range[k][0], hi = kr->range[k][1];
+        for (int j = i; j < n; j++) {
+            real q = factor_covariance(kr->theta[k], kr->alpha[k], lo, hi, kr->X[i][k], sh->bm->mean[k][i],
+                                       kr->X[j][k], sh->bm->mean[k][j]);
+            sh->Q[i][k * n + j] = sh->Q[j][k * n + i] = q;
+        }
+    }
+}
+
+void covariance_helper(const CovarianceShare *sh, int first)
+{
+    leave_signals_to_main_thread();
+    covariance_rows(sh, first);
+}
+
 } // namespace
 
 real variance_components(KrigModel *kr, real *components)
@@ -109,15 +145,17 @@ real variance_components(KrigModel *kr, real *components)
     // Q[i][k n + j]: covariance of the factors of x_i and x_j over input k.
     real **Q = NULL;
     alloc(n, d * n, &Q);
-    for (int k = 0; k < d; k++) {
-        real lo = kr->range[k][0], hi = kr->range[k][1];
-        for (int i = 0; i < n; i++)
-            for (int j = i; j < n; j++) {
-                real q = factor_covariance(kr->theta[k], kr->alpha[k], lo, hi, kr->X[i][k], bm.mean[k][i],
-                                           kr->X[j][k], bm.mean[k][j]);
-                Q[i][k * n + j] = Q[j][k * n + i] = q;
-            }
-    }
+    CovarianceShare share = {kr, &bm, Q, n, d, 1};
+    int shares = available_cores();
+    if (shares > n * d / ROWS_PER_HELPER)
+        shares = n * d / ROWS_PER_HELPER > 0 ? n * d / ROWS_PER_HELPER : 1;
+    share.step = shares;
+    std::vector<std::thread> helpers;
+    for (int h = 1; h < shares; h++)
+        helpers.emplace_back(covariance_helper, &share, h);
+    covariance_rows(&share, 0);
+    for (std::thread &t : helpers)
+        t.join();
 
     real s2 = ratio * ratio;
     for (int k = 0; k < d; k++) {
@@ -170,14 +208,16 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     alloc(terms, &comp);
     real variance = variance_components(kr, comp);
 
-    // A predictor without spread over the box has no shares: its variance
-    // is then rounding noise of the weights.
-    real lo = kr->y[0], hi = kr->y[0];
-    for (int i = 1; i < kr->n[0]; i++) {
+    // Responses without spread give a predictor whose variance is rounding
+    // noise of the weights: it has no shares.
+    real lo = kr->y[0], hi = kr->y[0], size = 0.0;
+    for (int i = 0; i < kr->n[0]; i++) {
         lo = fmin(lo, kr->y[i]);
         hi = fmax(hi, kr->y[i]);
+        size = fmax(size, fabs(kr->y[i]));
     }
-    boolean constant = !(variance > 1e-18 * (hi - lo) * (hi - lo));
+    real spread = hi - lo;
+    boolean constant = !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
     if (constant) {
         char text[120];
         snprintf(text, sizeof text, "Model %s: the predictor is constant over the input box; its shares are NA.",
