@@ -11,37 +11,37 @@
 
 namespace {
 
-struct FactorPair {
-    real theta, alpha;
-    real xi, mi, xj, mj;
+struct Factor {
+    real theta, alpha, length;
 };
 
-real factor_at(real u, const void *context)
-{
-    const FactorPair *f = (const FactorPair *)context;
-    return corr_factor(f->theta, f->alpha, u, f->xi);
-}
-
-real centred_product(real u, const void *context)
-{
-    const FactorPair *f = (const FactorPair *)context;
-    return (corr_factor(f->theta, f->alpha, u, f->xi) - f->mi) * (corr_factor(f->theta, f->alpha, u, f->xj) - f->mj);
-}
-
 // (L - t) c(t, 0) for t in [0, L]: the density of |u - v| for two uniform
-// points, times the factor at that distance (xi holds L).
+// points, times the factor at that distance.
 real distance_weighted(real t, const void *context)
 {
-    const FactorPair *f = (const FactorPair *)context;
-    return (f->xi - t) * corr_factor(f->theta, f->alpha, t, 0.0);
+    const Factor *f = (const Factor *)context;
+    return (f->length - t) * corr_factor(f->theta, f->alpha, t, 0.0);
 }
 
-void order(real *lo, real *hi)
+const int FIRST_LEVEL = 2;
+const int LAST_LEVEL = 6;
+const real MEAN_CHANGE = 1e-10;
+
+// The rule of `level` on the panels `ends`, and the means by it.
+void rule_at(const KrigModel *kr, int k, const real *ends, int panels, int level, FactorRule *rule, real *mean)
 {
-    if (*lo > *hi) {
-        real t = *lo;
-        *lo = *hi;
-        *hi = t;
+    int n = kr->n[0];
+    real lo = ends[0], hi = ends[panels];
+    rule->count = panels * tanh_sinh_nodes(level);
+    rule->node = rule->weight = NULL;
+    alloc(rule->count, &rule->node);
+    alloc(rule->count, &rule->weight);
+    panel_rule(ends, panels, level, 1.0 / (hi - lo), rule->node, rule->weight);
+    for (int i = 0; i < n; i++) {
+        real s = 0.0;
+        for (int a = 0; a < rule->count; a++)
+            s += rule->weight[a] * corr_factor(kr->theta[k], kr->alpha[k], rule->node[a], kr->X[i][k]);
+        mean[i] = s;
     }
 }
 
@@ -52,32 +52,56 @@ real corr_factor(real theta, real alpha, real u, real x)
     return exp(-theta * pow(fabs(u - x), 2.0 - alpha));
 }
 
-real factor_mean(real theta, real alpha, real lo, real hi, real x)
+void factor_rule(const KrigModel *kr, int k, FactorRule *rule, real *mean)
 {
-    order(&lo, &hi);
-    if (hi == lo)
-        return corr_factor(theta, alpha, lo, x);
-    FactorPair f = {theta, alpha, x, 0.0, x, 0.0};
-    return integrate_panels(factor_at, &f, lo, hi, &x, 1, BOX_QUAD_TOL) / (hi - lo);
+    int n = kr->n[0];
+    real lo = fmin(kr->range[k][0], kr->range[k][1]), hi = fmax(kr->range[k][0], kr->range[k][1]);
+    if (!(hi > lo)) {
+        rule->count = 1;
+        rule->node = rule->weight = NULL;
+        alloc(1, &rule->node);
+        alloc(1, &rule->weight);
+        rule->node[0] = lo;
+        rule->weight[0] = 1.0;
+        for (int i = 0; i < n; i++)
+            mean[i] = corr_factor(kr->theta[k], kr->alpha[k], lo, kr->X[i][k]);
+        return;
+    }
+    real *coords = NULL, *ends = NULL, *previous = NULL;
+    alloc(n, &coords);
+    alloc(n + 2, &ends);
+    alloc(n, &previous);
+    for (int i = 0; i < n; i++)
+        coords[i] = kr->X[i][k];
+    int panels = panel_ends(lo, hi, coords, n, ends);
+    rule_at(kr, k, ends, panels, FIRST_LEVEL, rule, previous);
+    for (int level = FIRST_LEVEL + 1; level <= LAST_LEVEL; level++) {
+        factor_rule_free(rule);
+        rule_at(kr, k, ends, panels, level, rule, mean);
+        real change = 0.0;
+        for (int i = 0; i < n; i++)
+            change = fmax(change, fabs(mean[i] - previous[i]));
+        if (change <= MEAN_CHANGE)
+            break;
+        copy_real_vector(n, mean, previous);
+    }
+    frei(n, &previous);
+    frei(n + 2, &ends);
+    frei(n, &coords);
 }
 
-real factor_covariance(real theta, real alpha, real lo, real hi, real xi, real mi, real xj, real mj)
+void factor_rule_free(FactorRule *rule)
 {
-    order(&lo, &hi);
-    if (hi == lo)
-        return 0.0;
-    FactorPair f = {theta, alpha, xi, mi, xj, mj};
-    real kinks[2] = {xi, xj};
-    return integrate_panels(centred_product, &f, lo, hi, kinks, 2, BOX_QUAD_TOL) / (hi - lo);
+    frei(rule->count, &rule->node);
+    frei(rule->count, &rule->weight);
 }
 
 real factor_pair_mean(real theta, real alpha, real lo, real hi)
 {
-    order(&lo, &hi);
-    real length = hi - lo;
+    real length = fabs(hi - lo);
     if (length == 0.0)
         return 1.0;
-    FactorPair f = {theta, alpha, length, 0.0, 0.0, 0.0};
+    Factor f = {theta, alpha, length};
     return 2.0 * tanh_sinh(distance_weighted, &f, 0.0, length, BOX_QUAD_TOL, NULL) / (length * length);
 }
 
@@ -90,10 +114,10 @@ void box_means_compute(const KrigModel *kr, BoxMeans *bm)
     alloc(bm->d, bm->n, &bm->mean);
     alloc(bm->d, &bm->pair_mean);
     for (int k = 0; k < bm->d; k++) {
-        real lo = kr->range[k][0], hi = kr->range[k][1];
-        for (int i = 0; i < bm->n; i++)
-            bm->mean[k][i] = factor_mean(kr->theta[k], kr->alpha[k], lo, hi, kr->X[i][k]);
-        bm->pair_mean[k] = factor_pair_mean(kr->theta[k], kr->alpha[k], lo, hi);
+        FactorRule rule;
+        factor_rule(kr, k, &rule, bm->mean[k]);
+        factor_rule_free(&rule);
+        bm->pair_mean[k] = factor_pair_mean(kr->theta[k], kr->alpha[k], kr->range[k][0], kr->range[k][1]);
     }
 }
 

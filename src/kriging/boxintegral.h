@@ -10,21 +10,29 @@
 
 #include "model/krig.h"
 
-// Relative accuracy asked of every one-dimensional integral.
+// Relative accuracy asked of the one-dimensional integrals.
 const real BOX_QUAD_TOL = 1e-9;
 
 // Correlation factor of one input at distance |u - x|; the power is
 // 2 - alpha, as in the correlation matrix.
 real corr_factor(real theta, real alpha, real u, real x);
 
-// Mean of c(u, x) over u uniform on the range [lo, hi] (either order; a
-// range of one point gives the factor at that point).
-real factor_mean(real theta, real alpha, real lo, real hi, real x);
+// The rule shared by every integral over input k's range: tanh-sinh on the
+// panels of the range (its ends in either order) cut at the design's
+// coordinates, where the factors have their kinks, at the lowest level from
+// 3 on at which no factor mean moves by more than 1e-10 from the level
+// below (at most level 6). The weights sum to 1, so that a weighted sum is
+// a mean over the range; a range of one point is one node of weight 1.
+typedef struct {
+    int count;
+    real *node;
+    real *weight;
+} FactorRule;
 
-// Mean over u uniform on [lo, hi] of (c(u, xi) - mi)(c(u, xj) - mj), where
-// mi and mj are the factor means of xi and xj: the covariance of the two
-// factors (0 on a range of one point).
-real factor_covariance(real theta, real alpha, real lo, real hi, real xi, real mi, real xj, real mj);
+// Builds the rule of input k of the model and writes the n factor means
+// mean[i] = sum_a weight_a c_k(node_a, x_ik); factor_rule_free releases it.
+void factor_rule(const KrigModel *kr, int k, FactorRule *rule, real *mean);
+void factor_rule_free(FactorRule *rule);
 
 // Mean of c(u, v) over u and v independent and uniform on [lo, hi] (1 on a
 // range of one point).
@@ -33,7 +41,7 @@ real factor_pair_mean(real theta, real alpha, real lo, real hi);
 // The factor means of a model's design over its input box.
 typedef struct {
     int n, d;
-    real **mean;     // d x n: mean[k][i] = factor_mean of input k at x_ik
+    real **mean;     // d x n: mean[k][i], the mean of factor k of x_i (factor_rule)
     real *pair_mean; // d: factor_pair_mean of input k
 } BoxMeans;
 

@@ -1,6 +1,7 @@
 // Variance shares of the inputs and pairs of inputs, and their command.
 #include "kriging/sensitivity.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -60,24 +61,6 @@ void predictor_weights(KrigModel *kr, real *w)
     blup_work_free(&work);
 }
 
-// sum_ij v_i v_j Q[i][j] Q2[i][j] (Q2 NULL: 1), Q and Q2 symmetric n x n
-// blocks given by their first column in the row-major n x (d n) store.
-real quadratic_form(int n, const real *v, real **Q, int col, int col2)
-{
-    real total = 0.0;
-    for (int i = 0; i < n; i++) {
-        real row = 0.0;
-        for (int j = 0; j < n; j++) {
-            real q = Q[i][col + j];
-            if (col2 >= 0)
-                q *= Q[i][col2 + j];
-            row += v[j] * q;
-        }
-        total += v[i] * row;
-    }
-    return total;
-}
-
 // v_i = w_i prod over the inputs other than j and k (k may be -1) of m_ki.
 void weighted_means(int n, int d, const real *w, real **mean, int j, int k, real *v)
 {
@@ -90,106 +73,188 @@ void weighted_means(int n, int d, const real *w, real **mean, int j, int k, real
     }
 }
 
-// The covariance rows (k, i), j >= i, of one thread: every step-th row
-// from `first` on, in the order k n + i. Each entry is one integral, the
-// same whichever thread computes it.
-struct CovarianceShare {
-    const KrigModel *kr;
-    const BoxMeans *bm;
-    real **Q;
-    int n, d, step;
-};
-
-// Rows below which a second processor is not worth a thread.
-const int ROWS_PER_HELPER = 64;
-
-void covariance_rows(const CovarianceShare *sh, int first)
+// The factor R_k (n x n, upper triangular) of the covariances of the
+// factors of input k over its range, Q_k = R_k' R_k: the triangular factor of
+// the rows sqrt(weight_a) (c_k(node_a, x_ik) - m_ik)_i over the nodes of the
+// input's rule, taken in by Givens rotations one node at a time. Quadratic
+// forms of the predictor's weights through R_k (|R_k v|^2, and the
+// Frobenius norm of R_j diag(v) R_k') are sums of squares of the predictor's
+// components over the rule; formed through Q_k instead, they would lose to
+// rounding whatever the weights' size exceeds the result by, and a nearly
+// singular correlation matrix gives weights far larger than the predictor.
+// Stored in Rf[p][k n + i].
+void factor_triangle(const KrigModel *kr, int k, real **Rf)
 {
-    const KrigModel *kr = sh->kr;
-    int n = sh->n;
-    for (int row = first; row < n * sh->d; row += sh->step) {
-        int k = row / n, i = row % n;
-        real lo = kr->range[k][0], hi = kr->range[k][1];
-        for (int j = i; j < n; j++) {
-            real q = factor_covariance(kr->theta[k], kr->alpha[k], lo, hi, kr->X[i][k], sh->bm->mean[k][i],
-                                       kr->X[j][k], sh->bm->mean[k][j]);
-            sh->Q[i][k * n + j] = sh->Q[j][k * n + i] = q;
+    int n = kr->n[0], col = k * n;
+    FactorRule rule;
+    real *mean = NULL, *g = NULL;
+    alloc(n, &mean);
+    alloc(n, &g);
+    factor_rule(kr, k, &rule, mean);
+    for (int p = 0; p < n; p++)
+        for (int i = 0; i < n; i++)
+            Rf[p][col + i] = 0.0;
+    for (int a = 0; a < rule.count; a++) {
+        real root = sqrt(rule.weight[a]);
+        for (int i = 0; i < n; i++)
+            g[i] = root * (corr_factor(kr->theta[k], kr->alpha[k], rule.node[a], kr->X[i][k]) - mean[i]);
+        for (int p = 0; p < n; p++) {
+            if (g[p] == 0.0)
+                continue;
+            real *row = Rf[p] + col;
+            real h = hypot(row[p], g[p]);
+            real c = row[p] / h, sn = g[p] / h;
+            row[p] = h;
+            g[p] = 0.0;
+            for (int i = p + 1; i < n; i++) {
+                real r = row[i];
+                row[i] = c * r + sn * g[i];
+                g[i] = c * g[i] - sn * r;
+            }
         }
     }
+    factor_rule_free(&rule);
+    frei(n, &g);
+    frei(n, &mean);
 }
 
-void covariance_helper(const CovarianceShare *sh, int first)
+// The inputs of one thread: every step-th from `first` on.
+struct TriangleShare {
+    const KrigModel *kr;
+    real **Rf;
+    int step;
+};
+
+void triangle_inputs(const TriangleShare *sh, int first)
+{
+    for (int k = first; k < sh->kr->d[0]; k += sh->step)
+        factor_triangle(sh->kr, k, sh->Rf);
+}
+
+void triangle_helper(const TriangleShare *sh, int first)
 {
     leave_signals_to_main_thread();
-    covariance_rows(sh, first);
+    triangle_inputs(sh, first);
+}
+
+// Runs below which a second processor is not worth a thread.
+const int RUNS_PER_HELPER = 16;
+
+// |R_k v|^2 for the factor of input k.
+real main_form(int n, real **Rf, int k, const real *v)
+{
+    real total = 0.0;
+    for (int p = 0; p < n; p++) {
+        real s = 0.0;
+        for (int i = p; i < n; i++)
+            s += Rf[p][k * n + i] * v[i];
+        total += s * s;
+    }
+    return total;
+}
+
+// The squared Frobenius norm of R_j diag(v) R_k'.
+real pair_form(int n, real **Rf, int j, int k, const real *v, real *work)
+{
+    real total = 0.0;
+    for (int p = 0; p < n; p++) {
+        for (int i = p; i < n; i++)
+            work[i] = Rf[p][j * n + i] * v[i];
+        for (int q = 0; q < n; q++) {
+            real s = 0.0;
+            for (int i = p > q ? p : q; i < n; i++)
+                s += work[i] * Rf[q][k * n + i];
+            total += s * s;
+        }
+    }
+    return total;
 }
 
 } // namespace
 
-real variance_components(KrigModel *kr, real *components)
+real variance_components(KrigModel *kr, real *components, boolean *doubtful)
 {
     ensure_init(kr, "R");
     ensure_init(kr, "F");
     kr_cover_augmR(kr);
     int n = kr->n[0], d = kr->d[0], nr = n + kr->r[0];
-    real ratio = kr->stochratio[0];
+    real ratio = kr->stochratio[0], s2 = ratio * ratio;
 
-    real *w = NULL, *v = NULL;
+    real *w = NULL, *v = NULL, *work = NULL;
     alloc(nr, &w);
     alloc(n, &v);
+    alloc(n, &work);
     predictor_weights(kr, w);
     const real *wc = w + 1; // the weights of the correlations
 
     BoxMeans bm;
     box_means_compute(kr, &bm);
-    // Q[i][k n + j]: covariance of the factors of x_i and x_j over input k.
-    real **Q = NULL;
-    alloc(n, d * n, &Q);
-    CovarianceShare share = {kr, &bm, Q, n, d, 1};
+    real **Rf = NULL;
+    alloc(n, d * n, &Rf);
+    TriangleShare share = {kr, Rf, 1};
     int shares = available_cores();
-    if (shares > n * d / ROWS_PER_HELPER)
-        shares = n * d / ROWS_PER_HELPER > 0 ? n * d / ROWS_PER_HELPER : 1;
+    if (shares > d)
+        shares = d;
+    if (shares > n / RUNS_PER_HELPER)
+        shares = n / RUNS_PER_HELPER > 0 ? n / RUNS_PER_HELPER : 1;
     share.step = shares;
     std::vector<std::thread> helpers;
     for (int h = 1; h < shares; h++)
-        helpers.emplace_back(covariance_helper, &share, h);
-    covariance_rows(&share, 0);
+        helpers.emplace_back(triangle_helper, &share, h);
+    triangle_inputs(&share, 0);
     for (std::thread &t : helpers)
         t.join();
 
-    real s2 = ratio * ratio;
+    real listed = 0.0;
     for (int k = 0; k < d; k++) {
         weighted_means(n, d, wc, bm.mean, k, -1, v);
-        components[k] = s2 * quadratic_form(n, v, Q, k * n, -1);
+        components[k] = s2 * main_form(n, Rf, k, v);
+        listed += components[k];
     }
     int q = d;
     for (int j = 0; j < d; j++)
         for (int k = j + 1; k < d; k++, q++) {
             weighted_means(n, d, wc, bm.mean, j, k, v);
-            components[q] = s2 * quadratic_form(n, v, Q, j * n, k * n);
+            components[q] = s2 * pair_form(n, Rf, j, k, v, work);
+            listed += components[q];
         }
 
-    // prod_k (Q_k + m m) - prod_k m m, built input by input without the
-    // difference of two large products.
-    real total = 0.0;
-    for (int i = 0; i < n; i++) {
-        real row = 0.0;
-        for (int j = 0; j < n; j++) {
-            real diff = 0.0, base = 1.0;
-            for (int k = 0; k < d; k++) {
-                real mm = bm.mean[k][i] * bm.mean[k][j];
-                real qk = Q[i][k * n + j];
-                diff = diff * (qk + mm) + base * qk;
-                base *= mm;
+    // With two inputs the main and pair variances are the whole variance.
+    // With more, the whole is s^2 w' (prod_k (Q_k + m m) - prod_k m m) w,
+    // built input by input without the difference of two large products;
+    // its rounding grows with the square of the weights, so it is doubtful
+    // where that bound is not small against the result, or where the
+    // result falls short of its own listed parts.
+    real total = listed;
+    *doubtful = FALSE;
+    if (d > 2) {
+        total = 0.0;
+        real weight_sum = 0.0;
+        for (int i = 0; i < n; i++) {
+            weight_sum += fabs(wc[i]);
+            real row = 0.0;
+            for (int j = 0; j < n; j++) {
+                real diff = 0.0, base = 1.0;
+                for (int k = 0; k < d; k++) {
+                    real mm = bm.mean[k][i] * bm.mean[k][j];
+                    real qk = 0.0;
+                    for (int p = 0; p <= (i < j ? i : j); p++)
+                        qk += Rf[p][k * n + i] * Rf[p][k * n + j];
+                    diff = diff * (qk + mm) + base * qk;
+                    base *= mm;
+                }
+                row += wc[j] * diff;
             }
-            row += wc[j] * diff;
+            total += wc[i] * row;
         }
-        total += wc[i] * row;
+        total *= s2;
+        real rounding = 16.0 * n * d * DBL_EPSILON * s2 * weight_sum * weight_sum;
+        *doubtful = rounding > 1e-4 * total || total < listed * (1.0 - 1e-6);
     }
-    total *= s2;
 
-    frei(n, d * n, &Q);
+    frei(n, d * n, &Rf);
     box_means_free(&bm);
+    frei(n, &work);
     frei(n, &v);
     frei(nr, &w);
     return total;
@@ -206,7 +271,8 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     int d = kr->d[0], terms = d + d * (d - 1) / 2, rows = terms + 1;
     real *comp = NULL;
     alloc(terms, &comp);
-    real variance = variance_components(kr, comp);
+    boolean doubtful = FALSE;
+    real variance = variance_components(kr, comp, &doubtful);
 
     // Responses without spread give a predictor whose variance is rounding
     // noise of the weights: it has no shares.
@@ -218,6 +284,13 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     }
     real spread = hi - lo;
     boolean constant = !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
+    if (doubtful && !constant) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "Model %s: the correlation matrix is nearly singular; the total variance, and so "
+                 "every share, may be inaccurate.", kr->ylabel);
+        nrwarning(text);
+    }
     if (constant) {
         char text[120];
         snprintf(text, sizeof text, "Model %s: the predictor is constant over the input box; its shares are NA.",

@@ -21,7 +21,12 @@
 // (k < d), then one pure interaction variance per pair of inputs j < k (j
 // outer, k inner), d + d (d - 1) / 2 values in all. The model must hold its
 // fitted parts and ranges; the correlation system is brought up to date.
-real variance_components(KrigModel *kr, real *components);
+// The main and pair variances are sums of squares over one quadrature rule
+// per input, exact to rounding however large the predictor's weights; with
+// more than two inputs the total also needs the higher interactions, whose
+// rounding grows with the square of the weights: *doubtful is then TRUE
+// when it may spoil the total.
+real variance_components(KrigModel *kr, real *components, boolean *doubtful);
 
 // The shares of one model, as percentages: one row per input and per pair
 // of inputs, then their total. To the report when outfile is "screen" or

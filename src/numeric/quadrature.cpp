@@ -1,6 +1,7 @@
 // Tanh-sinh quadrature on panels.
 #include "numeric/quadrature.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -20,7 +21,7 @@ struct Node {
     real weight;
 };
 
-Node node(real t, real half)
+Node node_at(real t, real half)
 {
     real s = HALF_PI * sinh(t);
     real e = exp(-2.0 * s);
@@ -46,7 +47,7 @@ void level_sums(QuadFunction f, const void *context, real a, real b, real step, 
     }
     int k_max = (int)(T_MAX / step);
     for (int k = 1; k <= k_max; k += all ? 1 : 2) {
-        Node nd = node(k * step, half);
+        Node nd = node_at(k * step, half);
         if (nd.delta <= 0.0)
             break;
         real right = f(b - nd.delta, context);
@@ -86,20 +87,39 @@ real tanh_sinh(QuadFunction f, const void *context, real a, real b, real rel_tol
     return result;
 }
 
-real integrate_panels(QuadFunction f, const void *context, real a, real b, const real *breaks, int nbreaks,
-                      real rel_tol)
+int tanh_sinh_nodes(int level)
 {
-    real total = 0.0, left = a;
-    for (;;) {
-        // The next break point to the right of `left`.
-        real right = b;
-        for (int i = 0; i < nbreaks; i++)
-            if (breaks[i] > left && breaks[i] < right)
-                right = breaks[i];
-        total += tanh_sinh(f, context, left, right, rel_tol, NULL);
-        if (right >= b)
-            break;
-        left = right;
+    return 2 * (int)(T_MAX * (1 << level)) + 1;
+}
+
+int panel_ends(real a, real b, const real *breaks, int nbreaks, real *ends)
+{
+    int count = 0;
+    ends[count++] = a;
+    for (int i = 0; i < nbreaks; i++)
+        if (breaks[i] > a && breaks[i] < b)
+            ends[count++] = breaks[i];
+    std::sort(ends + 1, ends + count);
+    count = (int)(std::unique(ends, ends + count) - ends);
+    ends[count++] = b;
+    return count - 1;
+}
+
+int panel_rule(const real *ends, int panels, int level, real scale, real *node, real *weight)
+{
+    real step = 1.0 / (1 << level);
+    int k_max = (int)(T_MAX * (1 << level)), count = 0;
+    for (int p = 0; p < panels; p++) {
+        real a = ends[p], b = ends[p + 1], half = 0.5 * (b - a);
+        node[count] = a + half;
+        weight[count++] = scale * step * HALF_PI * half;
+        for (int k = 1; k <= k_max; k++) {
+            Node nd = node_at(k * step, half);
+            node[count] = a + nd.delta;
+            weight[count++] = scale * step * nd.weight;
+            node[count] = b - nd.delta;
+            weight[count++] = scale * step * nd.weight;
+        }
     }
-    return total;
+    return count;
 }

@@ -18,10 +18,21 @@ typedef real (*QuadFunction)(real u, const void *context);
 // when not NULL, receives the number of calls of f.
 real tanh_sinh(QuadFunction f, const void *context, real a, real b, real rel_tol, int *evaluations);
 
-// Integral of f over [a, b] (a <= b) cut into panels at the nbreaks break
-// points that lie strictly inside (a, b) (in any order, repeats allowed):
-// the sum of tanh_sinh over the panels, from left to right.
-real integrate_panels(QuadFunction f, const void *context, real a, real b, const real *breaks, int nbreaks,
-                      real rel_tol);
+// Nodes of the tanh-sinh rule of `level` (node spacing 2^-level) on one
+// panel.
+int tanh_sinh_nodes(int level);
+
+// The ends of the panels of [a, b] (a < b) cut at the nbreaks break points
+// that lie strictly inside (in any order, repeats allowed): written to
+// `ends` (room for nbreaks + 2) in increasing order; returns the number of
+// panels.
+int panel_ends(real a, real b, const real *breaks, int nbreaks, real *ends);
+
+// The tanh-sinh rule of `level` on each of the panels between consecutive
+// ends: nodes and weights, panel by panel (room for panels *
+// tanh_sinh_nodes(level)), the weights scaled by `scale`. Returns the
+// number of nodes. Integrating with a fixed rule lets many integrals share
+// their nodes, so that sums and products of them are sums over one rule.
+int panel_rule(const real *ends, int panels, int level, real scale, real *node, real *weight);
 
 #endif

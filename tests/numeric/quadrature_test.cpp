@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -58,18 +59,36 @@ TEST(TanhSinh, IntegratesEndPowersAndStretchedExponentialsToTwelveDigits)
     }
 }
 
-TEST(IntegratePanels, SplitsAtKinksInsideTheIntervalOnly)
+TEST(PanelRule, IntegratesAcrossKinksAtPanelEndsAndSortsTheBreaks)
 {
-    // exp(-3 |u - 0.3|^1.5) over [-1, 2]: the two sides of the kink.
-    Power f = {3.0, 1.5, 0.3};
-    double want = exp_power_integral(3.0, 1.5, 1.3) + exp_power_integral(3.0, 1.5, 1.7);
-    double breaks[3] = {5.0, 0.3, 0.3}; // outside, and a repeat
-    EXPECT_NEAR(integrate_panels(power_exp, &f, -1.0, 2.0, breaks, 3, 1e-11), want, 1e-12 * want);
-    // Two break points given in decreasing order.
-    double both[2] = {0.3, -0.5};
-    EXPECT_NEAR(integrate_panels(power_exp, &f, -1.0, 2.0, both, 2, 1e-11), want, 1e-12 * want);
-    // Nothing to integrate on an empty interval.
-    EXPECT_EQ(integrate_panels(power_exp, &f, 1.0, 1.0, both, 2, 1e-11), 0.0);
+    // exp(-3 |u - 0.3|^1.5) and exp(-3 |u + 0.5|^1.5) over [-1, 2], break
+    // points given out of order, repeated, and outside the interval.
+    double breaks[4] = {0.3, 5.0, -0.5, 0.3}, ends[6];
+    int panels = panel_ends(-1.0, 2.0, breaks, 4, ends);
+    ASSERT_EQ(panels, 3);
+    EXPECT_EQ(ends[0], -1.0);
+    EXPECT_EQ(ends[1], -0.5);
+    EXPECT_EQ(ends[2], 0.3);
+    EXPECT_EQ(ends[3], 2.0);
+    for (int level : {3, 4}) {
+        std::vector<double> node(panels * tanh_sinh_nodes(level)), weight(node.size());
+        int count = panel_rule(ends, panels, level, 0.5, node.data(), weight.data());
+        ASSERT_EQ(count, (int)node.size());
+        Power f = {3.0, 1.5, 0.3}, g = {3.0, 1.5, -0.5};
+        double sf = 0.0, sg = 0.0, sw = 0.0;
+        for (int a = 0; a < count; a++) {
+            EXPECT_GE(node[a], -1.0);
+            EXPECT_LE(node[a], 2.0);
+            sf += weight[a] * power_exp(node[a], &f);
+            sg += weight[a] * power_exp(node[a], &g);
+            sw += weight[a];
+        }
+        EXPECT_NEAR(sw, 1.5, 1e-14);
+        double want_f = 0.5 * (exp_power_integral(3.0, 1.5, 1.3) + exp_power_integral(3.0, 1.5, 1.7));
+        double want_g = 0.5 * (exp_power_integral(3.0, 1.5, 0.5) + exp_power_integral(3.0, 1.5, 2.5));
+        EXPECT_NEAR(sf, want_f, 1e-12) << level;
+        EXPECT_NEAR(sg, want_g, 1e-12) << level;
+    }
 }
 
 } // namespace
