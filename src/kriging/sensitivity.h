@@ -25,7 +25,7 @@
 // per input, exact to rounding however large the predictor's weights; with
 // more than two inputs the total also needs the higher interactions, whose
 // rounding grows with the square of the weights: *doubtful is then TRUE
-// when it may spoil the total.
+// when the total falls short of the main and pair variances.
 real variance_components(KrigModel *kr, real *components, boolean *doubtful);
 
 // The shares of one model, as percentages: one row per input and per pair
