@@ -12,6 +12,7 @@ Predict < grid.mat > predictions.mat
 GridSize = 20                     # 20 levels per input for the effects
 MainEffects > main_effects.mat
 JointEffects > joint_effects.mat
+Sensitivity > sensitivity.mat     # each input's and the pair's share of the variance
 # Minimise: run ./branin at the point of largest expected improvement,
 # add the run, refit, until the criterion is small three times in a row.
 ObjectiveFunction = ./branin

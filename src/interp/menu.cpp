@@ -15,6 +15,7 @@
 #include "fit/krigmle.h"
 #include "minimize/minstage.h"
 #include "kriging/predict.h"
+#include "kriging/sensitivity.h"
 #include "numeric/nrerror.h"
 
 FILE *ifp = NULL;
@@ -38,6 +39,11 @@ void run_predict(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 void run_main_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
 {
     init_MainEffects(*kr, ka, token, n_token);
+}
+
+void run_sensitivity(KrigModel **kr, KrigArray *ka, char **token, int n_token)
+{
+    init_Sensitivity(*kr, ka, token, n_token);
 }
 
 void run_joint_effects(KrigModel **kr, KrigArray *ka, char **token, int n_token)
@@ -104,6 +110,7 @@ const Command commands[] = {
     {"p", run_predict},
     {"MainEffects", run_main_effects},
     {"JointEffects", run_joint_effects},
+    {"Sensitivity", run_sensitivity},
     {"CrossValidate", run_crossvalidate},
     {"cv", run_crossvalidate},
     {"Fit", run_fit},
@@ -146,6 +153,7 @@ const Command commands[] = {
     {"CriterionOptimTries", run_equal_init},
     {"CriterionOptimMethod", run_equal_init},
     {"StoppingRelativeTolerance", run_equal_init},
+    {"EffectType", run_equal_init},
     {"database", run_database},
     {"Database", run_database},
     {"Info", run_info},

@@ -212,6 +212,13 @@ void equal_init(KrigModel *kr, char **token, int n_token)
                          "options. Default remains.\n");
     } else if (strcmp(key, "RandomError") == 0) {
         set_random_error(value);
+    } else if (strcmp(key, "EffectType") == 0) {
+        if (strcmp(value, "slice") == 0 || strcmp(value, "Slice") == 0)
+            strcpy(EffectType, "slice");
+        else if (strcmp(value, "integrated") == 0 || strcmp(value, "Integrated") == 0)
+            strcpy(EffectType, "integrated");
+        else
+            fprintf(ofp, "Sorry, only 'slice' and 'integrated' are valid options. Default remains.\n");
     } else {
         fprintf(stderr, "%s\n", key);
         nrerror("equal_init: code bug,  missing option ");

@@ -7,6 +7,7 @@
 
 #include "alloc/alloc.h"
 #include "kriging/blup.h"
+#include "kriging/boxintegral.h"
 #include "kriging/correlation.h"
 #include "matfile/readdesign.h"
 #include "matfile/writemat.h"
@@ -28,10 +29,14 @@ struct EffectKind {
     const char *names;   // column-name text of the file
     const char *comment; // comment line of the file
     int text_cols;       // columns of the text matrix
+    int inputs;          // inputs varied together: 1 or 2
+    const char *integrated_comment; // comment line of averaged effects
 };
 
-const EffectKind MAIN = {"Main Effects", MAIN_NAMES, "MainEffects", 4};
-const EffectKind JOINT = {"Joint Effects", JOINT_NAMES, "JointEffects", 5};
+const EffectKind MAIN = {"Main Effects", MAIN_NAMES, "MainEffects", 4, 1, "MainEffects (integrated)"};
+const EffectKind JOINT = {"Joint Effects", JOINT_NAMES, "JointEffects", 5, 2, "JointEffects (integrated)"};
+
+boolean integrated_effects() { return strcmp(EffectType, "integrated") == 0; }
 
 boolean is_screen(const char *name) { return strcmp(name, "screen") == 0 || strcmp(name, "s") == 0; }
 
@@ -129,23 +134,52 @@ boolean open_tables(KrigModel *kr, int rows, int text_cols, EffectTables *t, con
     return TRUE;
 }
 
+// The effects averaged over the other inputs, G^inputs rows per input or
+// pair in the order of the tables; the averaged inputs' columns become NA.
+void predict_integrated(KrigModel *kr, EffectTables *t, int inputs)
+{
+    BoxMeans bm;
+    box_means_compute(kr, &bm);
+    int d = t->d, block = inputs == 1 ? GridSize : GridSize * GridSize, first = 0;
+    for (int j = 0; j < d; j++)
+        for (int k = inputs == 1 ? j : j + 1; k < d; k++) {
+            int varied[2] = {j, k};
+            integrated_blup(kr, &bm, varied, inputs, block, &t->allmat[first], &t->ymat[first]);
+            for (int row = first; row < first + block; row++)
+                for (int l = 0; l < d; l++)
+                    if (l != j && l != k)
+                        t->allmat[row][l] = NA_VALUE;
+            first += block;
+            if (inputs == 1)
+                break;
+        }
+    box_means_free(&bm);
+}
+
 // Predicts at every row in one call, copies the predictions into the
 // tables (text columns effect_col and effect_col + 1), writes the output and
 // releases the tables.
 void finish_tables(KrigModel *kr, EffectTables *t, int effect_col, const char *outfile, char mode,
                    const EffectKind &kind)
 {
-    krigblup(kr, t->rows, t->allmat, t->ymat, -1);
+    boolean integrated = integrated_effects();
+    if (integrated)
+        predict_integrated(kr, t, kind.inputs);
+    else
+        krigblup(kr, t->rows, t->allmat, t->ymat, -1);
     copy_matrix(t->rows, 2, t->ymat, 0, t->allmat, t->d);
     copy_matrix(t->rows, 2, t->ymat, 0, t->effectmat, effect_col);
 
     if (is_screen(outfile)) {
+        if (integrated)
+            fprintf(ofp, "Integrated effects: the inputs shown as NA are averaged over their ranges.\n");
         printvecs(t->d, kr->xlabel, "Labels:");
         printmatr(t->rows, t->d + 2, t->allmat, "");
     } else {
         fprintf(ofp, "Writing %s to '%s' file...\n", kind.title, outfile);
         const char file_mode[2] = {mode, '\0'};
-        outputmats(t->rows, t->text_cols, t->effectmat, outfile, NULL, kind.names, kind.comment, file_mode);
+        outputmats(t->rows, t->text_cols, t->effectmat, outfile, NULL, kind.names,
+                   integrated ? kind.integrated_comment : kind.comment, file_mode);
     }
 
     frei(t->rows, t->d + 2, &t->allmat);

@@ -55,6 +55,8 @@ void database(const KrigModel *kr, const KrigArray *ka)
         fprintf(ofp, "CriterionOptimStart:         %15s\n", CriterionOptimStart);
     if (strcmp(CriterionOptimMethod, "simplex") != 0)
         fprintf(ofp, "CriterionOptimMethod:       %15s\n", CriterionOptimMethod);
+    if (strcmp(EffectType, "slice") != 0)
+        fprintf(ofp, "EffectType:                 %15s\n", EffectType);
     // The default (-1) and the value the first criterion maximisation stores
     // in its place (twice the observations) are not the user's choice.
     if (CriterionOptimTries != -1 && CriterionOptimTries != 2 * kr[0].n[0])

@@ -18,6 +18,7 @@ real StopTolAbs = 0.001;
 real StopTolRel = 0.001;
 string StopCrit = "tolerance";
 string CriterionOptimMethod = "simplex";
+string EffectType = "slice";
 string CriterionOptimStart = "distanceneighbour";
 boolean RandomError = FALSE;
 

@@ -60,6 +60,10 @@ Fit
 CrossValidate > cv.mat
 MainEffects > main.mat
 JointEffects > joint.mat
+Sensitivity > shares.mat
+EffectType = integrated
+MainEffects > imain.mat
+JointEffects > ijoint.mat
 Quit
 MAT
 "$morla" cmd report >/dev/null 2>&1
@@ -83,6 +87,9 @@ plot() { "$repo/scripts/plot" "$@" >/dev/null || { echo "FAILED: scripts/plot $*
 plot main main.mat main.svg --names y,g
 plot joint joint.mat joint.svg --names y,g
 plot cv cv.mat responses.mat cv.svg
+plot sensitivity shares.mat shares.svg
+plot main imain.mat imain.svg --names y,g
+plot joint ijoint.mat ijoint.svg --names y,g
 plot progress minimize_report progress.svg --target 0.397887
 plot progress responses.mat progress_y.svg --start 12
 if "$repo/scripts/plot" cv cv.mat ranges.mat bad.svg 2>/dev/null; then
@@ -91,11 +98,17 @@ fi
 
 # Series: main effects 2 per input, joint effects 2 per pair (heat map and
 # contours), cross-validation 2 + 3, progress 3 with a target (2 from the
-# report: best and each run's value), 2 without.
+# report: best and each run's value), 2 without, shares 2 (inputs, pairs;
+# the second model named from the file). Integrated effects say so in
+# their title, the slices say where the other inputs are.
 python3 - <<'PY' || fail=1
 import re, sys, xml.etree.ElementTree as ET
 want = {"main.svg": 6, "main-g.svg": 6, "joint.svg": 6, "joint-g.svg": 6, "cv.svg": 5,
-        "cv-g.svg": 5, "progress.svg": 3, "progress_y.svg": 2}
+        "cv-g.svg": 5, "progress.svg": 3, "progress_y.svg": 2, "shares.svg": 2, "shares-g.svg": 2,
+        "imain.svg": 6, "ijoint-g.svg": 6}
+titles = {"main.svg": "others at mid-range", "imain.svg": "averaged over the others",
+          "joint.svg": "other inputs at mid-range", "ijoint.svg": "averaged over the other inputs",
+          "shares-g.svg": "Shares of the variance of g over the input box"}
 bad = 0
 for name, series in want.items():
     try:
@@ -106,6 +119,9 @@ for name, series in want.items():
            if re.fullmatch(r"gnuplot_plot_\d+[a-z]*", g.get("id") or "")}
     if root.tag != "{http://www.w3.org/2000/svg}svg" or len(ids) != series:
         print("FAILED: %s has %d series, expected %d" % (name, len(ids), series)); bad = 1
+for name, text in titles.items():
+    if text not in open(name).read():
+        print("FAILED: %s lacks the title text %r" % (name, text)); bad = 1
 sys.exit(bad)
 PY
 [ $fail = 0 ] && echo "plot pictures: all well-formed with the expected series"
