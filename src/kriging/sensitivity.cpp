@@ -175,7 +175,8 @@ real variance_components(KrigModel *kr, real *components, boolean *doubtful)
 {
     ensure_init(kr, "R");
     ensure_init(kr, "F");
-    kr_cover_augmR(kr);
+    if (!kr->init.U)
+        kr_cover_augmR(kr);
     int n = kr->n[0], d = kr->d[0], nr = n + kr->r[0];
     real ratio = kr->stochratio[0], s2 = ratio * ratio;
 
@@ -264,6 +265,12 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     if (PtsOutOfRange)
         nrwarning("Shares are based on the range as given in Xdescription.\n"
                   "    Not all X points are within that range.");
+    ensure_init(kr, "R");
+    ensure_init(kr, "F");
+    if (!kr_cover_augmR(kr)) {
+        augmR_refusal(kr);
+        return;
+    }
     int d = kr->d[0], terms = d + d * (d - 1) / 2, rows = terms + 1;
     real *comp = NULL;
     alloc(terms, &comp);

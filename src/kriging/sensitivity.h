@@ -20,7 +20,8 @@
 // its components: components[k] the main-effect variance of input k
 // (k < d), then one pure interaction variance per pair of inputs j < k (j
 // outer, k inner), d + d (d - 1) / 2 values in all. The model must hold its
-// fitted parts and ranges; the correlation system is brought up to date.
+// fitted parts and ranges; R and F are brought up to date, and the
+// augmented system unless its flag says it is current.
 // The main and pair variances are sums of squares over one quadrature rule
 // per input, exact to rounding however large the predictor's weights; with
 // more than two inputs the total also needs the higher interactions, whose
