@@ -169,6 +169,21 @@ real pair_form(int n, real **Rf, int j, int k, const real *v, real *work)
     return total;
 }
 
+// TRUE when the predictor's variance is no more than rounding noise of its
+// weights: responses without spread (or with none beyond rounding of their
+// size) have no shares.
+boolean no_spread(const KrigModel *kr, real variance)
+{
+    real lo = kr->y[0], hi = kr->y[0], size = 0.0;
+    for (int i = 0; i < kr->n[0]; i++) {
+        lo = fmin(lo, kr->y[i]);
+        hi = fmax(hi, kr->y[i]);
+        size = fmax(size, fabs(kr->y[i]));
+    }
+    real spread = hi - lo;
+    return !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
+}
+
 } // namespace
 
 real variance_components(KrigModel *kr, real *components, boolean *doubtful)
@@ -270,16 +285,7 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     boolean doubtful = FALSE;
     real variance = variance_components(kr, comp, &doubtful);
 
-    // Responses without spread give a predictor whose variance is rounding
-    // noise of the weights: it has no shares.
-    real lo = kr->y[0], hi = kr->y[0], size = 0.0;
-    for (int i = 0; i < kr->n[0]; i++) {
-        lo = fmin(lo, kr->y[i]);
-        hi = fmax(hi, kr->y[i]);
-        size = fmax(size, fabs(kr->y[i]));
-    }
-    real spread = hi - lo;
-    boolean constant = !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
+    boolean constant = no_spread(kr, variance);
     if (doubtful && !constant) {
         char text[200];
         snprintf(text, sizeof text,
