@@ -1,7 +1,10 @@
 // Main and joint effects of the inputs: the prediction of a model, with its
 // standard error, along an equidistant grid of GridSize levels of one input
 // (or over a grid of a pair of inputs) while every other input stays at the
-// middle of its range. Nothing is averaged over the other inputs.
+// middle of its range. With EffectType "integrated" the prediction is
+// instead averaged over the other inputs (uniform over their ranges), at the
+// same levels and in the same layout; the file's comment line then says
+// "(integrated)" and the screen shows the averaged inputs as NA.
 #ifndef MORLA_KRIGEFFECT_H
 #define MORLA_KRIGEFFECT_H
 

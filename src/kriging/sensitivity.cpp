@@ -1,6 +1,7 @@
 // Variance shares of the inputs and pairs of inputs, and their command.
 #include "kriging/sensitivity.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -72,6 +73,27 @@ void weighted_means(int n, int d, const real *w, real **mean, int j, int k, real
     }
 }
 
+// Takes the row g (n entries, zero before `first`) into the upper triangle
+// T[p][col + i] by Givens rotations, so that T'T grows by g g'; g is
+// overwritten.
+void rotate_in(int n, real **T, int col, real *g, int first)
+{
+    for (int p = first; p < n; p++) {
+        if (g[p] == 0.0)
+            continue;
+        real *row = T[p] + col;
+        real h = hypot(row[p], g[p]);
+        real c = row[p] / h, sn = g[p] / h;
+        row[p] = h;
+        g[p] = 0.0;
+        for (int i = p + 1; i < n; i++) {
+            real r = row[i];
+            row[i] = c * r + sn * g[i];
+            g[i] = c * g[i] - sn * r;
+        }
+    }
+}
+
 // The factor R_k (n x n, upper triangular) of the covariances of the
 // factors of input k over its range, Q_k = R_k' R_k: the triangular factor of
 // the rows sqrt(weight_a) (c_k(node_a, x_ik) - m_ik)_i over the nodes of the
@@ -97,20 +119,7 @@ void factor_triangle(const KrigModel *kr, int k, real **Rf)
         real root = sqrt(rule.weight[a]);
         for (int i = 0; i < n; i++)
             g[i] = root * (corr_factor(kr->theta[k], kr->alpha[k], rule.node[a], kr->X[i][k]) - mean[i]);
-        for (int p = 0; p < n; p++) {
-            if (g[p] == 0.0)
-                continue;
-            real *row = Rf[p] + col;
-            real h = hypot(row[p], g[p]);
-            real c = row[p] / h, sn = g[p] / h;
-            row[p] = h;
-            g[p] = 0.0;
-            for (int i = p + 1; i < n; i++) {
-                real r = row[i];
-                row[i] = c * r + sn * g[i];
-                g[i] = c * g[i] - sn * r;
-            }
-        }
+        rotate_in(n, Rf, col, g, 0);
     }
     factor_rule_free(&rule);
     frei(n, &g);
@@ -138,6 +147,43 @@ void triangle_helper(const TriangleShare *sh, int first)
 
 // Runs below which a second processor is not worth a thread.
 const int RUNS_PER_HELPER = 16;
+
+// The triangle H of the raw Gram matrix Q_k + m m' of input k: the factor
+// R_k with the row m' taken in.
+void raw_triangle(int n, real **Rf, int k, const real *mean, real **H, real *g)
+{
+    for (int p = 0; p < n; p++)
+        for (int i = 0; i < n; i++)
+            H[p][i] = Rf[p][k * n + i];
+    copy_real_vector(n, mean, g);
+    rotate_in(n, H, 0, g, 0);
+}
+
+// Z becomes the triangle of the Hadamard product of Z'Z and the raw Gram
+// matrix of input k: every row p of Z times every row q of its triangle H,
+// element by element, taken into a new triangle (zero before max(p, q)).
+void hadamard_triangle(int n, real **Z, real **Rf, int k, const real *mean, real *g)
+{
+    real **H = NULL, **T = NULL;
+    alloc(n, n, &H);
+    alloc(n, n, &T);
+    raw_triangle(n, Rf, k, mean, H, g);
+    for (int p = 0; p < n; p++)
+        for (int i = 0; i < n; i++)
+            T[p][i] = 0.0;
+    for (int p = 0; p < n; p++)
+        for (int q = 0; q < n; q++) {
+            int first = p > q ? p : q;
+            for (int i = 0; i < first; i++)
+                g[i] = 0.0;
+            for (int i = first; i < n; i++)
+                g[i] = Z[p][i] * H[q][i];
+            rotate_in(n, T, 0, g, first);
+        }
+    copy_real_matrix(n, n, T, Z);
+    frei(n, n, &T);
+    frei(n, n, &H);
+}
 
 // |R_k v|^2 for the factor of input k.
 real main_form(int n, real **Rf, int k, const real *v)
@@ -167,6 +213,21 @@ real pair_form(int n, real **Rf, int j, int k, const real *v, real *work)
         }
     }
     return total;
+}
+
+// TRUE when the predictor's variance is no more than rounding noise of its
+// weights: responses without spread (or with none beyond rounding of their
+// size) have no shares.
+boolean no_spread(const KrigModel *kr, real variance)
+{
+    real lo = kr->y[0], hi = kr->y[0], size = 0.0;
+    for (int i = 0; i < kr->n[0]; i++) {
+        lo = fmin(lo, kr->y[i]);
+        hi = fmax(hi, kr->y[i]);
+        size = fmax(size, fabs(kr->y[i]));
+    }
+    real spread = hi - lo;
+    return !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
 }
 
 } // namespace
@@ -220,33 +281,46 @@ real variance_components(KrigModel *kr, real *components, boolean *doubtful)
         }
 
     // With two inputs the main and pair variances are the whole variance.
-    // With more, the whole is s^2 w' (prod_k (Q_k + m m) - prod_k m m) w,
-    // built input by input without the difference of two large products.
-    // Its rounding grows with the square of the weights (far less in
-    // practice than that bound); it is doubtful where it falls short of its
-    // own listed parts.
+    // With more, the whole is E[h^2] - mu^2 for h = s sum_i w_i c(x, x_i)
+    // and its mean mu: E[h^2] = s^2 |Z w|^2 with Z the triangle of the
+    // correlations' Gram matrix over the box, the Hadamard product of the
+    // inputs' raw Gram matrices Q_k + m m', built input by input from their
+    // triangles (every product of a row of the one and a row of the other
+    // taken in by rotations). Like the parts, it is a sum of squares of the
+    // predictor over quadrature rules, exact to rounding however large the
+    // weights. It is doubtful where a bound on that rounding is not small
+    // against it, or where it falls short of its listed parts.
     real total = listed;
     *doubtful = FALSE;
     if (d > 2) {
-        total = 0.0;
+        real **Z = NULL;
+        alloc(n, n, &Z);
+        raw_triangle(n, Rf, 0, bm.mean[0], Z, work);
+        for (int k = 1; k < d; k++)
+            hadamard_triangle(n, Z, Rf, k, bm.mean[k], work);
+        real mean = 0.0;
         for (int i = 0; i < n; i++) {
-            real row = 0.0;
-            for (int j = 0; j < n; j++) {
-                real diff = 0.0, base = 1.0;
-                for (int k = 0; k < d; k++) {
-                    real mm = bm.mean[k][i] * bm.mean[k][j];
-                    real qk = 0.0;
-                    for (int p = 0; p <= (i < j ? i : j); p++)
-                        qk += Rf[p][k * n + i] * Rf[p][k * n + j];
-                    diff = diff * (qk + mm) + base * qk;
-                    base *= mm;
-                }
-                row += wc[j] * diff;
-            }
-            total += wc[i] * row;
+            real c = wc[i];
+            for (int k = 0; k < d; k++)
+                c *= bm.mean[k][i];
+            mean += c;
         }
-        total *= s2;
-        *doubtful = !(total >= listed * (1.0 - 1e-9));
+        real square = 0.0;
+        for (int p = 0; p < n; p++) {
+            real t = 0.0;
+            for (int i = p; i < n; i++)
+                t += Z[p][i] * wc[i];
+            square += t * t;
+        }
+        total = s2 * (square - mean * mean);
+        // Rounding of the sums of the weights times correlations of at most
+        // 1, relative to the total.
+        real weights = 0.0;
+        for (int i = 0; i < n; i++)
+            weights += fabs(wc[i]);
+        real rounding = 2.0 * n * DBL_EPSILON * s2 * weights * (sqrt(square) + fabs(mean));
+        *doubtful = !(total >= listed * (1.0 - 1e-6)) || rounding > 1e-4 * total;
+        frei(n, n, &Z);
     }
 
     frei(n, d * n, &Rf);
@@ -277,16 +351,7 @@ void Sensitivity(KrigModel *kr, const char *outfile, char mode)
     boolean doubtful = FALSE;
     real variance = variance_components(kr, comp, &doubtful);
 
-    // Responses without spread give a predictor whose variance is rounding
-    // noise of the weights: it has no shares.
-    real lo = kr->y[0], hi = kr->y[0], size = 0.0;
-    for (int i = 0; i < kr->n[0]; i++) {
-        lo = fmin(lo, kr->y[i]);
-        hi = fmax(hi, kr->y[i]);
-        size = fmax(size, fabs(kr->y[i]));
-    }
-    real spread = hi - lo;
-    boolean constant = !(variance > 1e-18 * spread * spread && variance > 1e-24 * size * size);
+    boolean constant = no_spread(kr, variance);
     if (doubtful && !constant) {
         char text[200];
         snprintf(text, sizeof text,

@@ -22,11 +22,13 @@
 // outer, k inner), d + d (d - 1) / 2 values in all. The model must hold its
 // fitted parts and ranges; R and F are brought up to date, and the
 // augmented system unless its flag says it is current.
-// The main and pair variances are sums of squares over one quadrature rule
-// per input, exact to rounding however large the predictor's weights; with
-// more than two inputs the total also needs the higher interactions, whose
-// rounding grows with the square of the weights: *doubtful is then TRUE
-// when the total falls short of the main and pair variances.
+// Every variance is a sum of squares of the predictor's parts over
+// quadrature rules, so its rounding grows with the size of the predictor's
+// weights, not with its square. With more than two inputs the total is
+// formed apart from its parts: *doubtful is then TRUE where a bound on its
+// rounding exceeds 1e-4 of it (weights far larger than the predictor, from
+// a nearly singular correlation matrix) or where it falls short of the main
+// and pair variances.
 real variance_components(KrigModel *kr, real *components, boolean *doubtful);
 
 // The shares of one model, as percentages: one row per input and per pair

@@ -360,3 +360,63 @@ TEST(IntegratedBlup, AveragesThePredictorAndGivesTheKrigingErrorOfTheAverage)
 }
 
 } // namespace
+
+namespace {
+
+// The joint form: inputs 0 and 2 of three varied, input 1 averaged; value
+// and standard error against the predictor and its error covariance at the
+// quadrature points of input 1.
+TEST(IntegratedBlup, JointEffectAveragesTheMiddleInput)
+{
+    Session s;
+    std::mt19937 gen(5);
+    Mat range = {{0.0, 1.0}, {-1.0, 2.0}, {0.0, 3.0}};
+    Fixture f = make_model(gen, 14, range, {2.0, 0.7, 0.4}, {0.0, 0.0, 0.0}, 0.9);
+    real comp[6];
+    boolean doubtful;
+    variance_components(f.kr, comp, &doubtful);
+    BoxMeans bm;
+    box_means_compute(f.kr, &bm);
+    const Rule avg = rules(f, 40)[1];
+    Mat levels = {{0.1, 0.0, 2.9}, {0.8, 0.0, 0.0}};
+    real **x = NULL, **y = NULL;
+    alloc(2, 3, &x);
+    alloc(2, 2, &y);
+    for (int p = 0; p < 2; p++)
+        for (int k = 0; k < 3; k++)
+            x[p][k] = levels[p][k];
+    int varied[2] = {0, 2};
+    integrated_blup(f.kr, &bm, varied, 2, 2, x, y);
+    DirectCovariance dc(f.ref);
+    for (int p = 0; p < 2; p++) {
+        Mat points;
+        for (double u : avg.x)
+            points.push_back({levels[p][0], u, levels[p][2]});
+        Vec v = predict(f.kr, points);
+        double want = 0.0;
+        for (size_t q = 0; q < v.size(); q++)
+            want += avg.w[q] * v[q];
+        EXPECT_NEAR(y[p][0], want, 1e-6 * std::fabs(want));
+        std::vector<Vec> rvec, Rinv_r;
+        Vec trend;
+        for (const Vec &pt : points) {
+            rvec.push_back(dc.r(pt));
+            Rinv_r.push_back(reference::solve(dc.R, rvec.back()));
+            trend.push_back(1.0 - reference::dot(dc.Rinv1, rvec.back()));
+        }
+        double mse = 0.0;
+        for (size_t q = 0; q < points.size(); q++)
+            for (size_t t = 0; t < points.size(); t++)
+                mse += avg.w[q] * avg.w[t] *
+                       (f.ref.stochratio * reference::corr(f.ref, points[q], points[t]) -
+                        reference::dot(rvec[q], Rinv_r[t]) + trend[q] * trend[t] / dc.denom);
+        double se = std::sqrt(f.ref.var * mse);
+        EXPECT_NEAR(y[p][1], se, 1e-7 * se);
+    }
+    frei(2, 3, &x);
+    frei(2, 2, &y);
+    box_means_free(&bm);
+    free_model(f);
+}
+
+} // namespace
