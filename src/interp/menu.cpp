@@ -169,7 +169,9 @@ Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
             continue;
         if (c.handler == NULL)
             return QUIT;
+        warnings_begin_command();
         c.handler(kr, ka, token, n_token);
+        warnings_end_command();
         return CONTINUE;
     }
     fprintf(ofp, "\nCannot parse this line. \n");
