@@ -267,8 +267,8 @@ template <typename Cell> int read_rows(FILE *fp, CsvRead<Cell> &r, boolean *na_s
         if (count == 0)
             break;
         if (count != header_cells) {
-            fprintf(ofp, "ERROR: Too few or too many entries in a row \n\tline %d of %s has %d entries, the "
-                         "header line %d.\n",
+            fprintf(ofp, "ERROR: Too few or too many entries in a row \n\tline %d of %s has %d cells where the header line "
+                         "has %d.\n",
                     r.line.number, r.filename, count, header_cells);
             return 3;
         }
