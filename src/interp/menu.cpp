@@ -205,6 +205,10 @@ void menu(KrigModel **kr, KrigArray *ka)
     char line[MENU_LINE_LEN];
     for (;;) {
         fprintf(ofp, "morla> ");
+        // The prompt has no newline: it is sent on before the program waits
+        // for the next line, for a user or a program at the other end of a
+        // pipe.
+        fflush(ofp);
         if (!read_line(line))
             break;
 

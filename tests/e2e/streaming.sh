@@ -45,6 +45,12 @@ for form in pipe file; do
     await_line $watched "Reading from design.csv." || fail "$form: the line did not arrive while MORLA waits"
     echo "X > screen" >&3
     await_line $watched "    0.40000     0.90000 " || fail "$form: the second command's lines did not arrive"
+    # The prompt for the next command, without a newline, is there too.
+    for _ in $(seq 100); do
+        [ "$(tail -c 7 $watched)" = "morla> " ] && break
+        sleep 0.1
+    done
+    [ "$(tail -c 7 $watched)" = "morla> " ] || fail "$form: the prompt did not arrive"
     echo "Quit" >&3
     exec 3>&-
     wait $morla_pid || fail "$form: exit status $?"
