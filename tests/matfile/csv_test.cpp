@@ -15,30 +15,14 @@
 #include "alloc/alloc.h"
 #include "matfile/readmat.h"
 #include "matfile/writemat.h"
+#include "reader_support.h"
 #include "testutil.h"
 
 namespace {
 
-class Csv : public ::testing::TestWithParam<int> {
-  protected:
-    void SetUp() override
-    {
-        SPEED = GetParam();
-        start_real = size_list;
-        start_rows = size_dlist;
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(size_list, start_real);
-        EXPECT_EQ(size_dlist, start_rows);
-        SPEED = 1;
-    }
-    ScratchDir dir;
-    int start_real = 0, start_rows = 0;
-};
+class Csv : public reader_support::AllocationModes {};
 
-INSTANTIATE_TEST_SUITE_P(Modes, Csv, ::testing::Values(1, 0),
-                         [](const ::testing::TestParamInfo<int> &p) { return p.param ? "Fast" : "Tracking"; });
+INSTANTIATE_TEST_SUITE_P(Modes, Csv, ::testing::Values(1, 0), reader_support::mode_name);
 
 // A read through the matrix reader's entry point, released on destruction
 // with the counts it handed back.
