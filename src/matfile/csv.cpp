@@ -19,7 +19,7 @@ const int FIRST_ROWS = 16;
 
 // The cells of one line, split in place in the line's buffer.
 struct CsvLine {
-    char *text;   // the line (getline's buffer), cut into cells in place
+    char *text;   // the line, cut into cells in place
     size_t cap;   // its allocated size
     char **cell;  // the start of every cell, each terminated
     int count;    // cells found
@@ -28,21 +28,41 @@ struct CsvLine {
 };
 
 // Reads the next physical line without its line end (LF, CRLF or a last
-// line without one). -1 at the end of the file; -2 for a line holding a NUL
-// byte.
+// line without one) into the line's buffer, which grows as needed. Returns
+// its length, -1 at the end of the file, -2 for a line holding a NUL byte.
 long next_line(FILE *fp, CsvLine *l)
 {
-    ssize_t len = getline(&l->text, &l->cap, fp);
-    if (len < 0)
+    size_t len = 0;
+    boolean nul = FALSE;
+    int c;
+    while ((c = getc_unlocked(fp)) != EOF && c != '\n') {
+        if (len + 1 >= l->cap) {
+            size_t cap = l->cap == 0 ? 256 : 2 * l->cap;
+            char *text = (char *)realloc(l->text, cap);
+            if (text == NULL)
+                nrerror("read_csv: no memory for a line");
+            l->text = text;
+            l->cap = cap;
+        }
+        if (c == '\0')
+            nul = TRUE;
+        l->text[len++] = (char)c;
+    }
+    if (c == EOF && len == 0)
         return -1;
+    if (l->cap == 0) {
+        l->text = (char *)realloc(l->text, 1);
+        if (l->text == NULL)
+            nrerror("read_csv: no memory for a line");
+        l->cap = 1;
+    }
+    l->text[len] = '\0';
     l->number++;
-    if (memchr(l->text, '\0', (size_t)len) != NULL)
+    if (nul)
         return -2;
-    if (len > 0 && l->text[len - 1] == '\n')
-        l->text[--len] = '\0';
     if (len > 0 && l->text[len - 1] == '\r')
         l->text[--len] = '\0';
-    return len;
+    return (long)len;
 }
 
 boolean is_blank(char c) { return c == ' ' || c == '\t'; }
