@@ -1,5 +1,6 @@
 // Fuzzing target: the matrix file reader in one cell form (MATRIX_CELL, real
-// or string), as a fresh read or into a 3 x 2 matrix handed in, in fast or
+// or string) on a file named MATRIX_FILE (a name ending in .csv takes the
+// CSV reader), as a fresh read or into a 3 x 2 matrix handed in, in fast or
 // tracking mode (chosen by the input's length). Whatever the result, the
 // storage handed back must be exactly what the counts describe: every cell
 // is read and everything is released with those counts.
@@ -9,6 +10,10 @@
 #include "alloc/alloc.h"
 #include "harness.h"
 #include "matfile/readmat.h"
+
+#ifndef MATRIX_FILE
+#define MATRIX_FILE "input.mat"
+#endif
 
 namespace {
 
@@ -31,7 +36,7 @@ void read(void *arg)
         alloc(n, m, &mat);
         alloc(m, &labels);
     }
-    int code = read_matrix(n, m, &mat, &n, &m, "input.mat", &labels);
+    int code = read_matrix(n, m, &mat, &n, &m, MATRIX_FILE, &labels);
     if (code == 0 && (n <= 0 || m <= 0))
         abort();
     for (int i = 0; mat != NULL && i < n; i++)
@@ -50,7 +55,7 @@ void read(void *arg)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     harness_init();
-    write_input("input.mat", data, size);
+    write_input(MATRIX_FILE, data, size);
     Read r = {(boolean)(size % 2)};
     for (int speed = 1; speed >= 0; speed--) {
         SPEED = speed;

@@ -202,9 +202,16 @@ FILE *open_buffer(char **text, size_t *len)
     return f;
 }
 
-void print_buffer(char **text, size_t len)
+// Prints text collected for the report and releases it. The reports of the
+// helper threads go through write_report_text, which counts their warnings
+// as if they were given here; text that this thread collected itself has had
+// its warnings counted already.
+void print_buffer(char **text, size_t len, boolean from_helper = TRUE)
 {
-    fwrite(*text, 1, len, ofp);
+    if (from_helper)
+        write_report_text(*text, len);
+    else
+        fwrite(*text, 1, len, ofp);
     free(*text);
     *text = NULL;
 }
@@ -380,7 +387,7 @@ void await_try(TryQueue *queue, FitTry *t)
 void finish_fit(TryQueue *queue, FitJob *job, int details)
 {
     real start = thread_seconds(), tries_seconds = 0.0;
-    print_buffer(&job->prologue, job->prologue_len);
+    print_buffer(&job->prologue, job->prologue_len, FALSE);
     krfit = job->rec;
     fit_global_alloc();
     info_infty = 0;

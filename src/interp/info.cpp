@@ -13,6 +13,7 @@ const char *const COMMAND_LIST[] = {
     "\nIN/OUTPUT:\n",
     "(X|y|RegressionModel|StochasticProcessModel|range) (<|>) ([filename]|screen)\n",
     "(R|F|YDescription|XDescription)                    (<|>)  ([filename]|screen)\n",
+    "a [filename] ending in .csv is read and written as CSV\n",
     "\nFUNCTIONS:\n",
     "Fit\n",
     "CrossValidate                  {< xfilename yfilename} > ([filename]|screen)\n",

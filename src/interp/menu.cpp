@@ -177,7 +177,9 @@ Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
             continue;
         if (c.handler == NULL)
             return QUIT;
+        warnings_begin_command();
         c.handler(kr, ka, token, n_token);
+        warnings_end_command();
         return CONTINUE;
     }
     fprintf(ofp, "\nCannot parse this line. \n");
@@ -211,6 +213,10 @@ void menu(KrigModel **kr, KrigArray *ka)
     char line[MENU_LINE_LEN];
     for (;;) {
         fprintf(ofp, "morla> ");
+        // The prompt has no newline: it is sent on before the program waits
+        // for the next line, for a user or a program at the other end of a
+        // pipe.
+        fflush(ofp);
         if (!read_line(line))
             break;
 

@@ -30,6 +30,14 @@ void avoid_coredump()
     signal(SIGINT, exit_on_signal);
 }
 
+// Each line of the report reaches a pipe or a file as soon as it is written,
+// so that a user watching a long Fit or Minimize sees every try and every
+// run when it happens.
+static void stream_report_lines()
+{
+    setvbuf(ofp, NULL, _IOLBF, BUFSIZ);
+}
+
 static FILE *open_command_file(const char *name)
 {
     FILE *f = fopen(name, "r");
@@ -40,8 +48,37 @@ static FILE *open_command_file(const char *name)
     return f;
 }
 
+// The text of "morla --help".
+static void print_usage()
+{
+    printf("Usage:  morla                          commands typed at the prompt \"morla> \"\n"
+           "        morla COMMANDFILE              commands from COMMANDFILE, the report on standard output\n"
+           "        morla COMMANDFILE OUTPUTFILE   commands from COMMANDFILE, the report written to OUTPUTFILE\n"
+           "        morla --help                   this text\n"
+           "        morla --version                the version number\n"
+           "The command \"Info\" lists the commands and options; the user guide (docs/guide.md)\n"
+           "describes them. A matrix file whose name ends in .csv is read and written as CSV.\n");
+}
+
+// "morla --help" and "morla --version" answer and end the run (exit status
+// 0) before anything else happens; every other single argument names the
+// command file.
+static void answer_query(const char *arg)
+{
+    if (strcmp(arg, "--help") == 0) {
+        print_usage();
+        exit(0);
+    }
+    if (strcmp(arg, "--version") == 0) {
+        printf("MORLA %5.3f\n", VERSION);
+        exit(0);
+    }
+}
+
 void main_init(int argc, char **argv)
 {
+    if (argc == 2)
+        answer_query(argv[1]);
     switch (argc - 1) {
     case 0:
         interactive = TRUE;
@@ -59,6 +96,7 @@ void main_init(int argc, char **argv)
             ofp = stdout;
             nrerror("Sorry, can't write to outputfile.");
         }
+        stream_report_lines();
         fprintf(ofp, "Reading commands from '%s'.\n", argv[1]);
         fprintf(ofp, "Writing commands to '%s'.\n", argv[2]);
         break;
@@ -81,6 +119,7 @@ int morla_main(int argc, char **argv)
     cputime(1, "");
     RandInit(10, 20, 1000);
     ofp = stdout;
+    stream_report_lines();
 
     KrigModel *kr = (KrigModel *)malloc(sizeof(KrigModel));
     if (kr == NULL)

@@ -8,7 +8,10 @@
 void avoid_coredump();
 
 // Interprets the arguments: none (interactive), a command file, or a command
-// file and an output file; more gives the usage line and exit status 1.
+// file and an output file; more gives the usage line and exit status 1. The
+// single arguments "--help" and "--version" print the usage text or the
+// version on standard output and end the process with exit status 0. The
+// report stream is line-buffered.
 void main_init(int argc, char **argv);
 
 // Writes the banner to the report stream.

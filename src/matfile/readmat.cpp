@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
+#include "matfile/csv.h"
 #include "matfile/tokenize.h"
 #include "numeric/nrerror.h"
 
@@ -31,6 +32,9 @@ const int TOKEN_SLOTS = 30;
 // number of resizes that grows with log n, and every row touched by them
 // (each verified in tracking mode) adds up to a small multiple of n.
 const int ROW_STEP = 10;
+
+const char *const NA_WARNING =
+    "Matrix contains NA values. Operations on NA values other than \n\tin- and output will result into errors.\n";
 
 enum LineStatus { LINE_READ, LINE_END, LINE_FAILED };
 
@@ -318,6 +322,31 @@ template <typename Cell> int read_blocks(ReadState<Cell> &st)
     return 0;
 }
 
+// A CSV file, read into fresh storage. On success the storage handed in is
+// released and replaced; on failure it is handed back as it was.
+template <typename Cell>
+int read_csv_file(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char *filename,
+                  string **labelvec1, boolean *na_seen)
+{
+    Cell **mat = NULL;
+    string *labels = NULL;
+    int rows = 0, cols = 0;
+    int code = read_csv(filename, &mat, &rows, &cols, &labels, na_seen);
+    *newn = oldn;
+    *newm = oldm;
+    if (code != 0)
+        return code;
+    if (*mat1 != NULL)
+        frei(oldn, oldm, mat1);
+    if (*labelvec1 != NULL)
+        frei(oldm, labelvec1);
+    *mat1 = mat;
+    *labelvec1 = labels;
+    *newn = rows;
+    *newm = cols;
+    return 0;
+}
+
 template <typename Cell>
 int read_any(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char *filename, string **labelvec1)
 {
@@ -328,6 +357,14 @@ int read_any(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char 
     // the file's shape differs; catch it before any row is addressed.
     if (oldn < 0)
         nrerror("read_matrix: Code Bug, Unrecognized option (2)");
+
+    if (is_csv_file(filename)) {
+        boolean na_seen = FALSE;
+        int code = read_csv_file(oldn, oldm, mat1, newn, newm, filename, labelvec1, &na_seen);
+        if (code == 0 && na_seen)
+            nrwarning(NA_WARNING);
+        return code;
+    }
 
     ReadState<Cell> st;
     st.mat = *mat1;
@@ -354,8 +391,7 @@ int read_any(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char 
     *newn = st.rows;
     *newm = st.cols;
     if (code == 0 && st.na_seen)
-        nrwarning("Matrix contains NA values. Operations on NA values other than \n\tin- and output will result "
-                  "into errors.\n");
+        nrwarning(NA_WARNING);
     return code;
 }
 

@@ -1,6 +1,8 @@
 // Matrix file reader: the plain-text matrix format in which all data enter
 // the system (a preamble, then column blocks of a dashed separator line, a
-// header of column names, another separator and data lines).
+// header of column names, another separator and data lines). A file whose
+// name ends in ".csv" is read as CSV instead (matfile/csv.h), into the same
+// shapes and with the same result codes.
 #ifndef MORLA_READMAT_H
 #define MORLA_READMAT_H
 

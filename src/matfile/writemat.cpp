@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "matfile/csv.h"
 #include "numeric/nrerror.h"
 
 namespace {
@@ -195,6 +196,11 @@ void outputmatr(int n, int m, real **matrix, const char *matname, const string *
     warn_non_finite(n, m, matrix, NULL, matname);
     FILE *fp = open_or_exit(matname, mode, "writemat");
     fprintf(ofp, "Writing to file %s.\n", matname);
+    if (is_csv_file(matname)) {
+        write_csv(fp, n, m, matrix, varnames, varnames2, csv_needs_header(fp, mode));
+        close_or_exit(fp, matname, "writemat");
+        return;
+    }
     if (mode == NULL || strcmp(mode, "a") != 0) {
         fprintf(fp, "Version %5.3f \n", VERSION);
         fprintf(fp, "%s \n", comment);
@@ -208,6 +214,11 @@ void outputmats(int n, int m, string **matrix, const char *matname, const string
 {
     FILE *fp = open_or_exit(matname, mode, "writemat");
     fprintf(ofp, "Writing to file %s.\n", matname);
+    if (is_csv_file(matname)) {
+        write_csv(fp, n, m, matrix, varnames, varnames2, csv_needs_header(fp, mode));
+        close_or_exit(fp, matname, "writemat");
+        return;
+    }
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
     write_blocks(fp, n, m, matrix, varnames, varnames2, FALSE);
@@ -219,6 +230,11 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
 {
     warn_non_finite(n, 1, NULL, vector, vecname);
     FILE *fp = open_or_exit(vecname, mode, "writevec");
+    if (is_csv_file(vecname)) {
+        write_csv_vector(fp, n, vector, varnames);
+        close_or_exit(fp, vecname, "writevec");
+        return;
+    }
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
     fputs("-------", fp);
@@ -239,6 +255,11 @@ void output_range(const KrigModel *kr, const char *name, const char *comment)
     FILE *fp = fopen(name, "w");
     if (fp == NULL)
         nrerror("output_summary: Can't open/create file corpar.mat.");
+    if (is_csv_file(name)) {
+        write_csv_ranges(fp, *kr->d, kr->xlabel, kr->range);
+        close_or_exit(fp, name, "output_range");
+        return;
+    }
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
     fputs(rule, fp);

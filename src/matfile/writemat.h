@@ -1,5 +1,8 @@
 // Matrix file writer and screen printers: every matrix handed to the user
-// leaves through here, to a file in the matrix format or to the report.
+// leaves through here, to a file in the matrix format or to the report. A
+// file whose name ends in ".csv" is written as CSV instead (matfile/csv.h):
+// a header line of names, every number in the fewest digits that read back
+// as the same value; appending to such a file adds rows.
 #ifndef MORLA_WRITEMAT_H
 #define MORLA_WRITEMAT_H
 

@@ -25,8 +25,26 @@ extern thread_local FILE *ofp;
 // "Info : %s\n" on `ofp`.
 void nrinfo(const char *text);
 
-// "WARNING: %s\n" on `ofp`.
+// "WARNING: %s\n" on `ofp`. Within a command (between
+// warnings_begin_command and warnings_end_command, in the thread that called
+// them) a text given more than WARNING_REPEATS times is shown only the first
+// WARNING_REPEATS times and counted after that.
 void nrwarning(const char *text);
+
+// How often the same warning is shown within one command.
+#define WARNING_REPEATS 5
+
+// Starts counting the warnings of a command in the calling thread.
+void warnings_begin_command();
+// Ends the command: for every warning given more than WARNING_REPEATS times,
+// "WARNING: repeated %d more times in this command (the first %d are
+// shown): %s\n" with the count of those not shown and the first line of its
+// text, in the order of their first appearance. Counting stops.
+void warnings_end_command();
+// Writes text that another thread collected for the report (lines ending in
+// newlines) to `ofp`. Its lines that begin with "WARNING: " are counted and
+// held back as if given here with nrwarning.
+void write_report_text(const char *text, size_t len);
 
 // A fatal error held back. While a thread has a trap set, a fatal error in
 // that thread writes nothing and ends nothing: it records itself in the

@@ -19,6 +19,29 @@
 
 namespace reader_support {
 
+// A test run in fast mode and in tracking mode (the parameter is SPEED), in a
+// scratch directory; it must leave the allocation registries as it found
+// them.
+class AllocationModes : public ::testing::TestWithParam<int> {
+  protected:
+    void SetUp() override
+    {
+        SPEED = GetParam();
+        start_real = size_list;
+        start_rows = size_dlist;
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(size_list, start_real);
+        EXPECT_EQ(size_dlist, start_rows);
+        SPEED = 1;
+    }
+    ScratchDir dir;
+    int start_real = 0, start_rows = 0;
+};
+
+inline std::string mode_name(const ::testing::TestParamInfo<int> &p) { return p.param ? "Fast" : "Tracking"; }
+
 // A matrix file: a separator, the header, a separator and the data lines.
 using Lines = std::vector<std::string>;
 

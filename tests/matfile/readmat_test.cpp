@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "alloc/alloc.h"
+#include "reader_support.h"
 #include "testutil.h"
 
 namespace {
@@ -67,26 +68,9 @@ const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations o
 
 // Each test runs in fast mode and in tracking mode, in a scratch directory,
 // and must leave the allocation registries as it found them.
-class ReadMatrix : public ::testing::TestWithParam<int> {
-  protected:
-    void SetUp() override
-    {
-        SPEED = GetParam();
-        start_real = size_list;
-        start_rows = size_dlist;
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(size_list, start_real);
-        EXPECT_EQ(size_dlist, start_rows);
-        SPEED = 1;
-    }
-    ScratchDir dir;
-    int start_real = 0, start_rows = 0;
-};
+class ReadMatrix : public reader_support::AllocationModes {};
 
-INSTANTIATE_TEST_SUITE_P(Modes, ReadMatrix, ::testing::Values(1, 0),
-                         [](const ::testing::TestParamInfo<int> &p) { return p.param ? "Fast" : "Tracking"; });
+INSTANTIATE_TEST_SUITE_P(Modes, ReadMatrix, ::testing::Values(1, 0), reader_support::mode_name);
 
 TEST_P(ReadMatrix, WrittenLayoutWithPreambleAndCaseColumn)
 {

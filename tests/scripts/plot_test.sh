@@ -96,6 +96,64 @@ if "$repo/scripts/plot" cv cv.mat ranges.mat bad.svg 2>/dev/null; then
     echo "FAILED: a responses file of another length is accepted"; fail=1
 fi
 
+# Joint effects of three inputs on different ranges ([0, 1], [0, 1], [0, 2])
+# of a linear response: in every panel the contour lines (parallel lines)
+# reach across the whole heat map, in both directions.
+"$repo/scripts/lhs" 15 3 p:0:1 q:0:1 r:0:2 > design3.mat
+python3 - "$repo/scripts" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+import morlamat
+x = morlamat.read_one("design3.mat")
+rows = [[p + 2 * q + r] for p, q, r in zip(*[x.column(j) for j in range(3)])]
+morlamat.write_file("responses3.mat", "linear", ["lin"], rows)
+PY
+printf -- '---\n Variable Min Max\n---\n p 0 1\n q 0 1\n r 0 2\n' > ranges3.mat
+printf 'X < design3.mat\ny < responses3.mat\nXDescription < ranges3.mat\nGridSize = 6\nFit\nJointEffects > joint3.mat\nQuit\n' > cmd3
+"$morla" cmd3 report3 >/dev/null 2>&1
+check "morla run of three inputs" $?
+plot joint joint3.mat joint3.svg
+python3 - <<'PY' || fail=1
+import re, sys, xml.etree.ElementTree as ET
+svg = "{http://www.w3.org/2000/svg}"
+root = ET.parse("joint3.svg").getroot()
+groups = {g.get("id"): g for g in root.iter(svg + "g") if (g.get("id") or "").startswith("gnuplot_plot_")}
+bad = 0
+for panel in "abc":
+    image = groups["gnuplot_plot_1" + panel].find(".//" + svg + "image")
+    x0, y0 = float(image.get("x")), float(image.get("y"))
+    w, h = float(image.get("width")), float(image.get("height"))
+    pts = [tuple(map(float, p)) for path in groups["gnuplot_plot_2" + panel].iter(svg + "path")
+           for p in re.findall(r"([-\d.]+),([-\d.]+)", path.get("d"))]
+    xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+    span_x, span_y = (max(xs) - min(xs)) / w, (max(ys) - min(ys)) / h
+    if span_x < 0.8 or span_y < 0.8:
+        print("FAILED: joint3.svg panel %s: contours span %.0f%% x %.0f%% of the map" % (panel, 100 * span_x, 100 * span_y))
+        bad = 1
+sys.exit(bad)
+PY
+
+# No text from a data file runs a command: an input named
+# a';system("touch${IFS}PW");' passes through the effects files into every
+# label of the pictures, and a response name given with --names too.
+evil="a';system(\"touch\${IFS}PW\");'"
+sed "s/^ *Case  *a  *b  *c$/ Case $evil b c/" design.mat > evil_design.mat
+sed "s/^ a 0 1\$/ $evil 0 1/" ranges.mat > evil_ranges.mat
+grep -qF "$evil" evil_design.mat && grep -qF "$evil" evil_ranges.mat ||
+    { echo "FAILED: the design with the hostile name"; fail=1; }
+sed 's/^X < design.mat/X < evil_design.mat/; s/ranges.mat/evil_ranges.mat/; s/main.mat/evil_main.mat/; s/joint.mat/evil_joint.mat/; s/cv.mat/evil_cv.mat/' cmd > evil_cmd
+"$morla" evil_cmd evil_report >/dev/null 2>&1
+check "morla run with the hostile name" $?
+grep -qF "$evil" evil_main.mat || { echo "FAILED: the hostile name is not in the effects file"; fail=1; }
+plot main evil_main.mat evil_main.svg --names "$evil,g"
+plot joint evil_joint.mat evil_joint.svg --names "y,$evil"
+plot cv evil_cv.mat responses.mat evil_cv.svg
+plot progress responses.mat evil_progress.svg --start 12 --target 0.5
+if [ -e PW ]; then echo "FAILED: a name in a data file ran a command"; fail=1; fi
+if "$repo/scripts/plot" progress responses.mat bad.svg --target "0;system('touch PW')" 2>/dev/null || [ -e PW ]; then
+    echo "FAILED: --target takes other text than a number"; fail=1
+fi
+
 # Series: main effects 2 per input, joint effects 2 per pair (heat map and
 # contours), cross-validation 2 + 3, progress 3 with a target (2 from the
 # report: best and each run's value), 2 without, shares 2 (inputs, pairs;
