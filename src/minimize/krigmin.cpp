@@ -258,7 +258,7 @@ boolean fits_are_numbers(KrigModel *kr, KrigArray *ka)
     for (int k = -1; k < ka->c; k++) {
         KrigModel *m = &kr[k < 0 ? ka->pvec[0] : ka->cvec[k]];
         if (!std::isfinite(m->loglike[0]) || m->loglike[0] == NA_VALUE || !std::isfinite(m->var[0])) {
-            fprintf(ofp, "ERROR: The likelihood of %s is not a number (LogLikelihood: %f, StochVariance: %f): its "
+            fprintf(ofp, "ERROR: The fit of %s gives no usable likelihood (LogLikelihood: %f, StochVariance: %f): its "
                          "values are too large or too irregular to fit.\n",
                     m->ylabel, m->loglike[0], m->var[0]);
             return FALSE;
