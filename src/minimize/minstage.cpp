@@ -42,7 +42,7 @@ boolean batch_fits_memory(int number, int n, int d, int r)
 {
     double rows = (double)n + number;
     double bytes = sizeof(real) * (2.0 * (rows + r) * (rows + r) + rows * (d + 1));
-    double memory = physical_memory_bytes();
+    double memory = memory_bytes();
     if (rows <= INT_MAX && (memory == 0.0 || bytes <= memory))
         return TRUE;
     fprintf(ofp, "Sorry, command ignored. MinimizeStage %d needs about %.3g GB, more than the machine's memory "

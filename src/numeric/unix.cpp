@@ -137,11 +137,11 @@ void describe_exec_status(int status, char *buf, int len)
         snprintf(buf, (size_t)len, "exit status %d", status);
 }
 
-double physical_memory_bytes()
+real memory_bytes()
 {
     long pages = sysconf(_SC_PHYS_PAGES);
-    long page_size = sysconf(_SC_PAGE_SIZE);
+    long page_size = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || page_size <= 0)
         return 0.0;
-    return (double)pages * (double)page_size;
+    return (real)pages * (real)page_size;
 }

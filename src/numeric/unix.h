@@ -23,6 +23,10 @@ real thread_seconds();
 // from there.
 void leave_signals_to_main_thread();
 
+// Bytes of physical memory of the machine (0 when unknown): the most that
+// storage for one command may take.
+real memory_bytes();
+
 // Processors this process may run on (at least 1): the number of helper
 // threads worth starting for independent work.
 int available_cores();
@@ -47,8 +51,5 @@ int exec_system(const char *command);
 // 137 (the shell's report of signal 9, Killed)", "no process could be
 // started". Writes at most len bytes to buf.
 void describe_exec_status(int status, char *buf, int len);
-
-// Bytes of physical memory of the machine, or 0 when unknown.
-double physical_memory_bytes();
 
 #endif
