@@ -181,18 +181,25 @@ void runs_save(KrigModel *kr, KrigArray *ka)
     frei(runs.m, &names);
 }
 
+// The runs of the log with a value of model q.
+int valued_runs(int q)
+{
+    int n = 0;
+    for (int i = 0; i < runs.n; i++)
+        if (runs.Y[i][q] != NA_VALUE)
+            n++;
+    return n;
+}
+
 // Makes model q hold the runs of the log that have its value (all runs when
 // all_runs is set, NA values included), in the order of the log. Its derived
 // matrices are to be computed again; its parameters stay.
 void take_runs(KrigModel *kr, int q, boolean all_runs)
 {
     int old_n = kr->n[0], d = kr->d[0], r = kr->r[0];
-    int n = 0;
-    for (int i = 0; i < runs.n; i++)
-        if (all_runs || runs.Y[i][q] != NA_VALUE)
-            n++;
-    if (n == old_n)
-        return; // the model holds these runs already
+    int n = all_runs ? runs.n : valued_runs(q);
+    if (n == old_n || n == 0)
+        return; // the model holds these runs already, or would hold none
     morealloc(old_n, d, &kr->X, n, d);
     morealloc(old_n, &kr->y, n);
     for (int i = 0, k = 0; i < runs.n; i++)
@@ -451,10 +458,11 @@ void stopped_lines()
 boolean enough_values(KrigModel *kr, KrigArray *ka)
 {
     for (int k = -1; k < ka->c; k++) {
-        KrigModel *m = &kr[k < 0 ? ka->pvec[0] : ka->cvec[k]];
-        if (m->n[0] < 2) {
+        int q = k < 0 ? ka->pvec[0] : ka->cvec[k];
+        int n = valued_runs(q);
+        if (n < 2) {
             fprintf(ofp, "Sorry, can't do that. %s has a value in %d run%s of the design; Minimize needs 2.\n",
-                    m->ylabel, m->n[0], m->n[0] == 1 ? "" : "s");
+                    kr[q].ylabel, n, n == 1 ? "" : "s");
             return FALSE;
         }
     }
@@ -487,14 +495,12 @@ int minimize(KrigModel *kr, KrigArray *ka)
     // Runs that miss a model's value (NA in the responses read) stay in the
     // design but not in that model.
     runs_start(kr, ka);
-    for (int q = 0; q < ny; q++)
-        take_runs(&kr[q], q, FALSE);
     if (!enough_values(kr, ka)) {
-        for (int q = 0; q < ny; q++)
-            take_runs(&kr[q], q, TRUE);
         runs_free();
         return status;
     }
+    for (int q = 0; q < ny; q++)
+        take_runs(&kr[q], q, FALSE);
     calc_ymin_runs(ka, kr);
     if (!init_MinTarget)
         MinTarget = ymin;
