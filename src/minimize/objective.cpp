@@ -166,20 +166,32 @@ int open_exchange(int flags, const char *failure)
 }
 
 // Writes the point: "%d " with d, then " %s " with each coordinate in text
-// that reads back as the same number ("%f" where that is exact). Returns 0,
-// or 1 after a message.
+// that reads back as the same number ("%f" where that is exact). The file is
+// created anew: an earlier regular file of that name is removed first, so
+// that no other name of it (a hard link) is ever written through; a link or
+// anything but a regular file is refused. Returns 0, or 1 after a message.
 int write_exchange(int d, const real *xbest)
 {
     const char *failure = "ERROR: Can't open/create morla.temp for writing";
-    int fd = open_exchange(O_WRONLY | O_CREAT, failure);
+    struct stat st;
+    if (lstat(EXCHANGE_FILE, &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            fprintf(ofp, "%s: morla.temp is a symbolic link, which is never followed.\n", failure);
+            return 1;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            fprintf(ofp, "%s: morla.temp is not a regular file.\n", failure);
+            return 1;
+        }
+        if (unlink(EXCHANGE_FILE) != 0 && errno != ENOENT) {
+            fprintf(ofp, "%s (%s).\n", failure, strerror(errno));
+            return 1;
+        }
+    }
+    int fd = open_exchange(O_WRONLY | O_CREAT | O_EXCL, failure);
     if (fd < 0)
         return 1;
     exchange_written = TRUE;
-    if (ftruncate(fd, 0) != 0) {
-        fprintf(ofp, "%s (%s).\n", failure, strerror(errno));
-        close(fd);
-        return 1;
-    }
     FILE *f = fdopen(fd, "w");
     if (f == NULL) {
         fprintf(ofp, "%s (%s).\n", failure, strerror(errno));
@@ -310,7 +322,10 @@ int sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *n
     scan_alloc(&s, n_entries);
     int result = 1;
     int status = exec_system(command);
-    if (status != 0) {
+    if (status == EXEC_NOT_STARTED) {
+        fprintf(ofp, "ERROR: The objective command '%s' could not be started: no process could be created.\n",
+                command);
+    } else if (status != 0) {
         char how[120];
         describe_exec_status(status, how, sizeof how);
         fprintf(ofp, "ERROR: The objective command '%s' ended with %s.\n", command, how);

@@ -212,6 +212,13 @@ TEST_F(Objective, OnlyARegularFileIsUsedAndOnlyAFileWrittenIsRemoved)
     remove_exchange_file();
     EXPECT_FALSE(file_exists("morla.temp"));
 
+    // A second name of a user's file is replaced, never written through.
+    write_file("victim", "precious\n");
+    ASSERT_EQ(link("victim", "morla.temp"), 0);
+    EXPECT_EQ(sample_new_y("./sim", 1, x, 1, y), 0);
+    EXPECT_EQ(read_file("victim"), "precious\n");
+    EXPECT_EQ(read_file("morla.temp"), "1  0.500000  1\n");
+
     EXPECT_FALSE(objective_ready(("./" + std::string(137, 's')).c_str()));
     EXPECT_EQ(report.take(), "Sorry, can't do that. The ObjectiveFunction name is longer than 138 characters.\n");
 }
