@@ -290,6 +290,11 @@ boolean objective_ready(const char *funcname)
 {
     if (!name_fits(funcname))
         return FALSE;
+    if (access(".", W_OK) != 0) {
+        fprintf(ofp, "Sorry, can't do that. The working directory is not writable: Minimize keeps the exchange file "
+                     "and its runs there.\n");
+        return FALSE;
+    }
     struct stat st;
     if (lstat(EXCHANGE_FILE, &st) == 0) {
         if (S_ISLNK(st.st_mode)) {

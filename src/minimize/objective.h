@@ -24,9 +24,9 @@ extern const char *objective_poll_command;
 extern int objective_max_tries;
 
 // TRUE when an evaluation can start: the command built from funcname fits
-// its buffer, and "morla.temp" is absent or a regular file (not a symbolic
-// link). Otherwise the reason is written to `ofp` ("Sorry, ...") and FALSE
-// returned; nothing is changed.
+// its buffer, the working directory is writable, and "morla.temp" is absent
+// or a regular file (not a symbolic link). Otherwise the reason is written
+// to `ofp` ("Sorry, ...") and FALSE returned; nothing is changed.
 boolean objective_ready(const char *funcname);
 
 // Evaluates the objective at the new point xbest (d reals) and stores the ny
