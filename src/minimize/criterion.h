@@ -10,7 +10,10 @@
 //   g = 0:  Φ(z) (probability of improvement), -ln(-z) where Φ(z) is 0,
 //   g >= 2: sigma (Σ_i C(g, i) (-1)^i z^(g-i) T_i(z))^(1/g),
 // where T_i(z) = ∫_{-∞}^{z} u^i φ(u) du. In staged mode the leading sigma is
-// the standard error with the design augmented by the points already chosen.
+// the standard error with the design augmented by the points already chosen;
+// under Minimize, while runs without a target value exist, it is the
+// standard error with those runs included, so that the criterion vanishes
+// there too.
 #ifndef MORLA_CRITERION_H
 #define MORLA_CRITERION_H
 
@@ -22,9 +25,10 @@
 extern KrigModel *krmin;      // the models of all responses and constraints
 extern KrigArray *kam;        // their response set
 extern real ymin;             // smallest feasible observed value of the target
-extern int des_to_min;        // 1 while a staged design is chosen
+extern int des_to_min;        // 1 while the standard-error factor comes from anyX
 extern int constraint;        // 1 when there is at least one constraint
-extern real **anyX;           // staged mode: the design and the points chosen
+extern real **anyX;           // staged: the design and the points chosen; under
+                              // Minimize: every run, also those the target lacks
 extern int anyX_rows;         // rows of anyX in use
 extern int anyX_cols;         // its columns (the inputs)
 extern int initial_des_n;     // design points when the command started
