@@ -7,6 +7,7 @@
 
 #include "alloc/alloc.h"
 #include "matfile/readdesign.h"
+#include "matfile/readmat.h"
 #include "matfile/readmodel.h"
 #include "matfile/writemat.h"
 #include "model/krigmodel.h"
@@ -51,13 +52,30 @@ int widest_row(int n, int m, real **matrix)
         int len = snprintf(NULL, 0, " %4d ", i + 1) + 2;
         for (int j = 0; j < m; j++) {
             char cell[CELL_BUF];
-            format_cell(matrix[i][j], cell, sizeof cell);
+            file_cell(matrix[i][j], cell, sizeof cell);
             len += (int)strlen(cell);
         }
         if (len > widest)
             widest = len;
     }
     return widest;
+}
+
+// The report shows the numbers of a table as it always has, with six
+// decimals ("%f", or the exponent form when that is too long for a cell);
+// the table itself holds every number with the digits it needs to read back
+// exactly, which is what files keep. Cells of integers and texts stay.
+void as_screen_numbers(int rows, int cols, string **table)
+{
+    for (int i = 0; i < rows; i++)
+        for (int j = 0; j < cols; j++) {
+            char *cell = table[i][j];
+            real value;
+            if (strpbrk(cell, ".eE") == NULL || str_to_real(cell, &value) != 0)
+                continue;
+            if (snprintf(cell, STRING_LEN, "%f", value) > MAX_FILE_WORD)
+                snprintf(cell, STRING_LEN, "%.15e", value);
+        }
 }
 
 void object_x(KrigModel *kr, KrigArray *ka, int action, const char *filename)
@@ -178,6 +196,7 @@ void object_table(KrigModel *kr, KrigArray *ka, int action, const char *filename
     }
     if (action == ACTION_PRINT) {
         printvecs(cols, names, "");
+        as_screen_numbers(rows, cols, table);
         printmats(rows, cols, table, "");
     } else {
         outputmats(rows, cols, table, filename, names, NULL, title, "w");
@@ -218,6 +237,8 @@ void object_corpar(KrigModel *kr, KrigArray *ka, int action, const char *filenam
     alloc(d, 2 * m + 1, &table);
     alloc(2 * m + 1, &names);
     construct_cormat(kr, set, table, names);
+    if (action == ACTION_PRINT)
+        as_screen_numbers(d, 2 * m + 1, table);
     outputmats_cover(d, 2 * m + 1, table, filename, names, "CorrelationParameters");
     frei(2 * m + 1, &names);
     frei(d, 2 * m + 1, &table);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "numeric/nrerror.h"
+#include "numeric/numtext.h"
 
 namespace {
 
@@ -75,10 +76,10 @@ void extra_blanks(FILE *fp, const string *varnames, int col)
         fputc(' ', fp);
 }
 
-// The text of a number written in `fixed` (a printf format of one real), or
-// in the exponent form when the fixed text would be longer than `longest`
-// characters: a fixed text grows with the magnitude (1e300 has 301 digits),
-// and a word of a matrix file holds at most MAX_FILE_WORD characters.
+// The text of a number written in `fixed` (a printf format of one real),
+// for the screen: in the exponent form when the fixed text would be longer
+// than `longest` characters (a fixed text grows with the magnitude: 1e300 has
+// 301 digits).
 void number_text(real value, const char *fixed, int longest, char *text, size_t size)
 {
     if (snprintf(text, size, fixed, value) <= longest)
@@ -91,6 +92,13 @@ void number_text(real value, const char *fixed, int longest, char *text, size_t 
 }
 
 void write_cell(FILE *fp, real value)
+{
+    char cell[CELL_BUF];
+    file_cell(value, cell, sizeof cell);
+    fputs(cell, fp);
+}
+
+void print_cell(FILE *fp, real value)
 {
     char cell[CELL_BUF];
     format_cell(value, cell, sizeof cell);
@@ -189,6 +197,17 @@ void format_cell(real value, char *cell, size_t size)
     snprintf(cell, size, " %s ", text);
 }
 
+void file_cell(real value, char *cell, size_t size)
+{
+    if (value == NA_VALUE) {
+        snprintf(cell, size, "%s", NA_CELL);
+        return;
+    }
+    char text[CELL_BUF - 2];
+    exact_real_text_within(value, "%10.5f", LONGEST_FIXED, text, sizeof text);
+    snprintf(cell, size, " %s ", text);
+}
+
 void outputmatr(int n, int m, real **matrix, const char *matname, const string *varnames,
                 const char *varnames2, const char *comment, const char *mode)
 {
@@ -227,7 +246,7 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
     fputc('\n', fp);
     for (int i = 0; i < n; i++) {
         char text[CELL_BUF];
-        number_text(vector[i], "%10.5f", LONGEST_FIXED, text, sizeof text);
+        exact_real_text_within(vector[i], "%10.5f", LONGEST_FIXED, text, sizeof text);
         fprintf(fp, "  %2d   %s \n", i + 1, text);
     }
     close_or_exit(fp, vecname, "writevec");
@@ -246,8 +265,8 @@ void output_range(const KrigModel *kr, const char *name, const char *comment)
     fputs(rule, fp);
     for (int i = 0; i < *kr->d; i++) {
         char low[CELL_BUF], high[CELL_BUF];
-        number_text(kr->range[i][0], "%f", MAX_FILE_WORD, low, sizeof low);
-        number_text(kr->range[i][1], "%f", MAX_FILE_WORD, high, sizeof high);
+        exact_real_text_within(kr->range[i][0], "%f", MAX_FILE_WORD, low, sizeof low);
+        exact_real_text_within(kr->range[i][1], "%f", MAX_FILE_WORD, high, sizeof high);
         fprintf(fp, "  %d     %s      %s  %s \n", i + 1, kr->xlabel[i], low, high);
     }
     boolean failed = ferror(fp) != 0;
@@ -302,7 +321,7 @@ void printvecr(int n, const real *vector, const char *text)
     if (n > SCREEN_ITEMS)
         fprintf(ofp, "\n");
     for (int i = 0; i < n; i++) {
-        write_cell(ofp, vector[i]);
+        print_cell(ofp, vector[i]);
         if ((i + 1) % SCREEN_ITEMS == 0)
             fprintf(ofp, "\n");
     }
@@ -315,7 +334,7 @@ void printmatr(int n, int m, real **matrix, const char *text)
     fprintf(ofp, "%s \n", text);
     for (int i = 0; i < n; i++) {
         for (int j = 0; j < m; j++) {
-            write_cell(ofp, matrix[i][j]);
+            print_cell(ofp, matrix[i][j]);
             if ((j + 1) % SCREEN_ITEMS == 0)
                 fprintf(ofp, "\n");
         }

@@ -11,12 +11,19 @@
 // Room for the text of one written cell.
 #define CELL_BUF 400
 
-// The cell of a real as files and the screen show it, blanks around it
+// The cell of a real as the screen shows it, blanks around it
 // included: " %10.5f ", the exponent form " %.15e " for a number whose fixed
 // text would be longer than 21 characters (1e15 and more in magnitude), so
 // that every written number reads back, or "         NA " for the missing
 // value.
 void format_cell(real value, char *cell, size_t size);
+
+// The cell of a real as files hold it, blanks around it included: " %10.5f "
+// where that text reads back as the same number, otherwise the fewest
+// significant digits that do (the exponent form beyond 21 characters), or
+// "         NA " for the missing value. Every written number reads back
+// exactly.
+void file_cell(real value, char *cell, size_t size);
 
 // Writes a real matrix file (mode "a" appends, anything else replaces).
 // With varnames the columns are split into blocks of at most 74 characters;
