@@ -54,7 +54,7 @@ const char *const COMMAND_LIST[] = {
 void info(int n_token)
 {
     if (n_token > 1) {
-        fprintf(ofp, "Unexpected input. No tokens should follow 'info' (other than comments)\n");
+        refuse("Unexpected input. No tokens should follow 'info' (other than comments)\n");
         return;
     }
     for (const char *line : COMMAND_LIST)

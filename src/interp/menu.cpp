@@ -80,7 +80,7 @@ void run_database(KrigModel **kr, KrigArray *ka, char **, int n_token)
     if (n_token == 1)
         database(*kr, ka);
     else
-        fprintf(ofp, "Unexpected input. No tokens should follow 'database' (other than comments)\n");
+        refuse("Unexpected input. No tokens should follow 'database' (other than comments)\n");
 }
 
 void run_info(KrigModel **, KrigArray *, char **, int n_token)
@@ -91,7 +91,7 @@ void run_info(KrigModel **, KrigArray *, char **, int n_token)
 void run_check_allocation(KrigModel **, KrigArray *, char **, int)
 {
     if (!_FIRSTCOMMAND_)
-        fprintf(ofp, "Sorry, check_allocation must be the first input command \n");
+        refuse("Sorry, check_allocation must be the first input command \n");
 }
 
 struct Command {
@@ -172,7 +172,7 @@ Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
         c.handler(kr, ka, token, n_token);
         return CONTINUE;
     }
-    fprintf(ofp, "\nCannot parse this line. \n");
+    refuse("\nCannot parse this line. \n");
     return CONTINUE;
 }
 

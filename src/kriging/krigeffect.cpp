@@ -45,12 +45,12 @@ boolean effects_ready(const KrigModel *kr)
         !initialized(&kr->init, "var", "range", NULL, NULL, NULL, TRUE))
         return FALSE;
     if (kr->var[0] == NA_VALUE) {
-        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        refuse("Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
         return FALSE;
     }
     // A grid needs two levels at least (the lower and the upper end).
     if (GridSize < 2) {
-        fprintf(ofp, "Sorry, effects need a GridSize of at least 2.\n");
+        refuse("Sorry, effects need a GridSize of at least 2.\n");
         return FALSE;
     }
     warn_missing_response(kr);
@@ -62,7 +62,7 @@ boolean effects_ready(const KrigModel *kr)
 int effect_rows(long long rows)
 {
     if (rows > INT_MAX) {
-        fprintf(ofp, "Sorry, GridSize %d gives too many points for the effects.\n", GridSize);
+        refuse("Sorry, GridSize %d gives too many points for the effects.\n", GridSize);
         return -1;
     }
     return (int)rows;
@@ -192,7 +192,7 @@ void JointEffects(KrigModel *kr, const char *outfile, char mode)
         return;
     int d = kr->d[0], G = GridSize;
     if (d < 2) {
-        fprintf(ofp, "Sorry, joint effects need at least two input variables.\n");
+        refuse("Sorry, joint effects need at least two input variables.\n");
         return;
     }
     int rows = effect_rows((long long)d * (d - 1) / 2 * G * G);
@@ -232,6 +232,7 @@ void init_MainEffects(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (n_token != 3 || strcmp(token[1], ">") != 0) {
         printf("Usage: MainEffects > output_filename\n");
+        mark_refused();
         return;
     }
     effects_of_all(kr, ka, token[2], MainEffects);
@@ -241,6 +242,7 @@ void init_JointEffects(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (n_token != 3 || strcmp(token[1], ">") != 0) {
         printf("Usage: JointEffects > output_filename\n");
+        mark_refused();
         return;
     }
     effects_of_all(kr, ka, token[2], JointEffects);

@@ -36,7 +36,7 @@ boolean can_predict(const KrigModel *model)
         !initialized(&model->init, "var", NULL, NULL, NULL, NULL, TRUE))
         return FALSE;
     if (model->var[0] == NA_VALUE) {
-        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        refuse("Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
         return FALSE;
     }
     return TRUE;
@@ -128,7 +128,7 @@ int token_predict(char **token, int n_token, char *infile, char *outfile)
         return 1;
     }
     if (strcmp(infile, "screen") == 0 || strcmp(infile, "s") == 0) {
-        fprintf(ofp, "Sorry, cannot input from the screen\n");
+        refuse("Sorry, cannot input from the screen\n");
         return 1;
     }
     return 0;
@@ -147,7 +147,7 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         return;
     }
     if (ncol != kr->d[0]) {
-        fprintf(ofp, "ERROR: Number of columns in matrix does not match the number of variables\n");
+        refuse("ERROR: Number of columns in matrix does not match the number of variables\n");
         frei(npred, ncol, &xpred);
         frei(ncol, &xnames);
         return;
@@ -201,10 +201,12 @@ void init_predict(KrigModel *kr, KrigArray *ka, char **token, int n_token)
     char infile[150], outfile[150];
     if (token_predict(token, n_token, infile, outfile) != 0) {
         printf("Usage: Predict {<input_filename} {>output_filename}\n");
+        mark_refused();
         return;
     }
     if (ka->p + ka->c == 0) {
         printf("Sorry, no response variables.\n");
+        mark_refused();
         return;
     }
     database(kr, ka);

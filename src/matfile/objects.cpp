@@ -148,7 +148,7 @@ void object_y(KrigModel **kr, KrigArray *ka, int action, const char *filename)
 void object_r(KrigModel *kr, int action, const char *filename)
 {
     if (action == ACTION_READ) {
-        fprintf(ofp, "Sorry, can't read that .. \n");
+        refuse("Sorry, can't read that .. \n");
         return;
     }
     if (!needs(kr, "R"))
@@ -170,7 +170,7 @@ void object_r(KrigModel *kr, int action, const char *filename)
 void object_f(KrigModel *kr, int action, const char *filename)
 {
     if (action == ACTION_READ) {
-        fprintf(ofp, "Sorry, can't read that .. \n");
+        refuse("Sorry, can't read that .. \n");
         return;
     }
     if (!needs(kr, "F"))
@@ -191,7 +191,7 @@ void object_table(KrigModel *kr, KrigArray *ka, int action, const char *filename
     string *names = NULL;
     int rows = 0, cols = 0;
     if (build(ka, kr, &table, &names, &rows, &cols) != 0) {
-        fprintf(ofp, "%s", nothing);
+        refuse("%s", nothing);
         return;
     }
     if (action == ACTION_PRINT) {

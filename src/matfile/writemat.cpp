@@ -4,7 +4,14 @@
 // and every row numbered from 1.
 #include "matfile/writemat.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,31 +35,148 @@ const int SCREEN_ROWS = 21;
 
 const char *NA_CELL = "         NA ";
 
-// Opens a file for writing, or for appending when mode is "a"; a file that
-// cannot be opened ends the program with `who`'s message.
+// Files are never written in place. A file is written under a temporary
+// name in the same directory (the final name followed by ".XXXXXX") and
+// renamed into place only once every byte has reached the disk, so that an
+// interrupted or failed write leaves the old file as it was (or no file),
+// never one that looks complete. The one file being written is described
+// here; the signal handler removes its temporary file (see
+// remove_unfinished_output), so its name is kept in a fixed buffer.
+struct Output {
+    FILE *fp;                   // the temporary file, open for writing
+    char name[PATH_MAX];        // the final name
+    boolean grouped;            // several writes by one command (output_begin)
+};
+Output current = {NULL, "", FALSE};
+char unfinished[PATH_MAX];              // the temporary name, while it exists
+volatile sig_atomic_t unfinished_set = 0;
+
+// Files that no output may replace: the command file and the report.
+const int MAX_PROTECTED = 4;
+struct FileId {
+    dev_t dev;
+    ino_t ino;
+};
+FileId protected_files[MAX_PROTECTED];
+int protected_count = 0;
+
+boolean is_protected(const char *name)
+{
+    struct stat st;
+    if (stat(name, &st) != 0)
+        return FALSE;
+    for (int i = 0; i < protected_count; i++)
+        if (protected_files[i].dev == st.st_dev && protected_files[i].ino == st.st_ino)
+            return TRUE;
+    return FALSE;
+}
+
+// Permissions of a newly created file: 0666 less the umask, as fopen gives.
+mode_t new_file_mode()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Ends the program for a file that cannot be written, after removing the
+// temporary file: the old file, if any, stays as it was.
+[[noreturn]] void write_failed(const char *who, const char *name, const char *what)
+{
+    if (current.fp != NULL)
+        fclose(current.fp);
+    current.fp = NULL;
+    current.grouped = FALSE;
+    if (unfinished_set) {
+        unfinished_set = 0;
+        unlink(unfinished);
+    }
+    fprintf(stderr, "\n %s: Can't %s file %s. Exit(1) \n", who, what, name);
+    fprintf(stderr, " %s was left as it was.\n", name);
+    exit(1);
+}
+
+// Starts the temporary file of `name`; in append mode it first receives the
+// file's present content.
+void start_output(const char *name, boolean append, const char *who)
+{
+    char tmp[PATH_MAX];
+    if (snprintf(tmp, sizeof tmp, "%s.XXXXXX", name) >= (int)sizeof tmp)
+        write_failed(who, name, "open/create");
+    int fd = mkstemp(tmp);
+    if (fd < 0)
+        write_failed(who, name, "open/create");
+    memcpy(unfinished, tmp, sizeof tmp);
+    unfinished_set = 1;
+    fchmod(fd, new_file_mode());
+    current.fp = fdopen(fd, "w");
+    if (current.fp == NULL) {
+        close(fd);
+        write_failed(who, name, "open/create");
+    }
+    snprintf(current.name, sizeof current.name, "%s", name);
+    if (!append)
+        return;
+    FILE *old = fopen(name, "r");
+    if (old == NULL)
+        return; // appending to no file creates it
+    char buf[8192];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, old)) > 0)
+        if (fwrite(buf, 1, got, current.fp) != got)
+            break;
+    boolean failed = ferror(old) != 0 || ferror(current.fp) != 0;
+    fclose(old);
+    if (failed)
+        write_failed(who, name, "write");
+}
+
+// Opens a file for writing, or for appending when mode is "a". Returns NULL
+// (after saying so) when the file is protected; a file that cannot be
+// created ends the program with `who`'s message.
 FILE *open_or_exit(const char *name, const char *mode, const char *who)
 {
     boolean append = mode != NULL && strcmp(mode, "a") == 0;
-    FILE *fp = fopen(name, append ? "a" : "w");
-    if (fp == NULL) {
-        fprintf(stderr, "\n %s: Can't open/create file %s. Exit(1) \n", who, name);
-        exit(1);
+    if (current.grouped && strcmp(name, current.name) == 0)
+        return current.fp;
+    if (is_protected(name)) {
+        refuse("Sorry, %s is the command file or the report of this run. Nothing written.\n", name);
+        return NULL;
     }
-    return fp;
+    start_output(name, append, who);
+    return current.fp;
 }
 
-// Closes a written file. Output that did not reach the file (a full disk, an
-// I/O error) ends the program like a file that cannot be created: a partial
-// file must not pass for a complete one.
+// The temporary file to disk (flushed and synchronised) and renamed into
+// place. Output that did not reach the disk (a full disk, an I/O error) ends
+// the program like a file that cannot be created, and the old file stays: a
+// partial file must not pass for a complete one.
+void finish_output(const char *who)
+{
+    boolean failed = fflush(current.fp) != 0 || ferror(current.fp) != 0 || fsync(fileno(current.fp)) != 0;
+    if (fclose(current.fp) != 0)
+        failed = TRUE;
+    current.fp = NULL;
+    if (failed)
+        write_failed(who, current.name, "write");
+    if (rename(unfinished, current.name) != 0)
+        write_failed(who, current.name, "replace");
+    unfinished_set = 0;
+}
+
+// Closes a written file: the end of its output, unless it is one of several
+// writes grouped by output_begin.
 void close_or_exit(FILE *fp, const char *name, const char *who)
 {
-    boolean failed = ferror(fp) != 0;
-    if (fclose(fp) != 0)
-        failed = TRUE;
-    if (failed) {
-        fprintf(stderr, "\n %s: Can't write file %s. Exit(1) \n", who, name);
-        exit(1);
+    (void)name;
+    if (fp != current.fp)
+        nrerror("writemat: Code Bug, closing a file that is not being written");
+    if (current.grouped) {
+        if (ferror(fp) != 0)
+            write_failed(who, current.name, "write");
+        return;
     }
+    finish_output(who);
 }
 
 int column_width(const char *name)
@@ -285,7 +409,7 @@ void outputmatr_cover(int n_row, int n_col, real **matrix, const char *filename,
         return;
     }
     if (n_row > SCREEN_ROWS)
-        fprintf(ofp, "Sorry, Matrix is to big to be displayed on screen\n");
+        refuse("Sorry, Matrix is to big to be displayed on screen\n");
     else
         printmatr(n_row, n_col, matrix, "sorry, no labels at this time");
 }
@@ -298,7 +422,7 @@ void outputmats_cover(int n_row, int n_col, string **matrix, const char *filenam
         return;
     }
     if (n_row > SCREEN_ROWS)
-        fprintf(ofp, "Sorry, Matrix is to big to be displayed on screen\n");
+        refuse("Sorry, Matrix is to big to be displayed on screen\n");
     else
         printmats(n_row, n_col, matrix, "Sorry, no labels at this time");
 }

@@ -377,7 +377,7 @@ void init_Minimize(KrigModel *kr, KrigArray *ka, char **token, int n_token, bool
     (void)token;
     (void)random_error;
     if (n_token != 1) {
-        fprintf(ofp, "Unexpected Input. No tokens should follow 'Minimize'\n");
+        refuse("Unexpected Input. No tokens should follow 'Minimize'\n");
         return;
     }
     int status = minimize(kr, ka);

@@ -28,6 +28,15 @@ void nrinfo(const char *text);
 // "WARNING: %s\n" on `ofp`.
 void nrwarning(const char *text);
 
+// Refusals. A command that is refused or fails writes its message with
+// refuse (printf-style, to `ofp`) or, when the message goes elsewhere, calls
+// mark_refused; the run remembers it, so that a batch run whose commands did
+// not all succeed ends with a non-zero exit status.
+void refuse(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void mark_refused();
+// TRUE once any command of the run has been refused.
+boolean any_refused();
+
 // A fatal error held back. While a thread has a trap set, a fatal error in
 // that thread writes nothing and ends nothing: it records itself in the
 // trap, calls on_raise(context) and leaves the thread waiting, its work
