@@ -169,7 +169,8 @@ int get_anyXY(int n_token, char **token, char *outputfile, int *ptr_anyn, KrigMo
         }
         if (read_anyXY(xfile, yfile, &an, d, ptr_anyX, ptr_anyy) != 0)
             return 1;
-        if (strcmp(outputfile, xfile) == 0 || strcmp(outputfile, yfile) == 0) {
+        if (strcmp(outputfile, xfile) == 0 || strcmp(outputfile, yfile) == 0 || same_file(outputfile, xfile) ||
+            same_file(outputfile, yfile)) {
             refuse("ERROR: Attempting to overwrite input file\n");
             frei(an, d, ptr_anyX);
             frei(an, ptr_anyy);
@@ -200,11 +201,18 @@ void init_krigcv(KrigModel *kr, KrigArray *ka, char **token, int n_token)
         refuse("Usage: CrossValidate {< x_filename y_filename} > filename \n");
         return;
     }
-    if (!initialized(&kr->init, "X", "y", "alpha", "theta", "beta", TRUE) ||
-        !initialized(&kr->init, "var", NULL, NULL, NULL, NULL, TRUE))
+    // Every model must be ready: a file with columns of nothing would pass
+    // for a result.
+    int pc = ka->p + ka->c;
+    boolean ready = TRUE;
+    for (int i = 0; i < (pc > 0 ? pc : 1); i++)
+        if (!initialized(&kr[i].init, "X", "y", "alpha", "theta", "beta", TRUE) ||
+            !initialized(&kr[i].init, "var", NULL, NULL, NULL, NULL, TRUE))
+            ready = FALSE;
+    if (!ready)
         return;
 
-    int n = kr->n[0], d = kr->d[0], pc = ka->p + ka->c, ncol = CV_COLS * pc;
+    int n = kr->n[0], d = kr->d[0], ncol = CV_COLS * pc;
     real **out = NULL, **work = NULL, **anyX = NULL, *anyy = NULL;
     string *labels = NULL;
     char outputfile[NAME_LEN];

@@ -46,8 +46,9 @@ struct Output {
     FILE *fp;                   // the temporary file, open for writing
     char name[PATH_MAX];        // the final name
     boolean grouped;            // several writes by one command (output_begin)
+    boolean direct;             // not a regular file (a device, a pipe): written in place
 };
-Output current = {NULL, "", FALSE};
+Output current = {NULL, "", FALSE, FALSE};
 char unfinished[PATH_MAX];              // the temporary name, while it exists
 volatile sig_atomic_t unfinished_set = 0;
 
@@ -91,15 +92,37 @@ mode_t new_file_mode()
         unfinished_set = 0;
         unlink(unfinished);
     }
+    if (strcmp(who, "output_range") == 0) {
+        if (strcmp(what, "open/create") == 0)
+            nrerror("output_summary: Can't open/create file corpar.mat.");
+        char text[PATH_MAX + 64];
+        snprintf(text, sizeof text, "output_range: Can't %s file %s.", what, name);
+        nrerror(text);
+    }
     fprintf(stderr, "\n %s: Can't %s file %s. Exit(1) \n", who, what, name);
-    fprintf(stderr, " %s was left as it was.\n", name);
     exit(1);
+}
+
+// A target that exists and is not a regular file (/dev/null, a pipe) is
+// written as it is: there is nothing to replace.
+boolean is_special(const char *name)
+{
+    struct stat st;
+    return stat(name, &st) == 0 && !S_ISREG(st.st_mode);
 }
 
 // Starts the temporary file of `name`; in append mode it first receives the
 // file's present content.
 void start_output(const char *name, boolean append, const char *who)
 {
+    snprintf(current.name, sizeof current.name, "%s", name);
+    current.direct = is_special(name);
+    if (current.direct) {
+        current.fp = fopen(name, append ? "a" : "w");
+        if (current.fp == NULL)
+            write_failed(who, name, "open/create");
+        return;
+    }
     char tmp[PATH_MAX];
     if (snprintf(tmp, sizeof tmp, "%s.XXXXXX", name) >= (int)sizeof tmp)
         write_failed(who, name, "open/create");
@@ -114,7 +137,6 @@ void start_output(const char *name, boolean append, const char *who)
         close(fd);
         write_failed(who, name, "open/create");
     }
-    snprintf(current.name, sizeof current.name, "%s", name);
     if (!append)
         return;
     FILE *old = fopen(name, "r");
@@ -137,12 +159,13 @@ void start_output(const char *name, boolean append, const char *who)
 FILE *open_or_exit(const char *name, const char *mode, const char *who)
 {
     boolean append = mode != NULL && strcmp(mode, "a") == 0;
-    if (current.grouped && strcmp(name, current.name) == 0)
+    if (current.fp != NULL) {
+        if (!current.grouped || strcmp(name, current.name) != 0)
+            nrerror("writemat: Code Bug, a file is opened while another one is being written");
         return current.fp;
-    if (is_protected(name)) {
-        refuse("Sorry, %s is the command file or the report of this run. Nothing written.\n", name);
-        return NULL;
     }
+    if (!output_allowed(name))
+        return NULL;
     start_output(name, append, who);
     return current.fp;
 }
@@ -153,12 +176,15 @@ FILE *open_or_exit(const char *name, const char *mode, const char *who)
 // partial file must not pass for a complete one.
 void finish_output(const char *who)
 {
-    boolean failed = fflush(current.fp) != 0 || ferror(current.fp) != 0 || fsync(fileno(current.fp)) != 0;
+    boolean failed = fflush(current.fp) != 0 || ferror(current.fp) != 0 ||
+                     (!current.direct && fsync(fileno(current.fp)) != 0);
     if (fclose(current.fp) != 0)
         failed = TRUE;
     current.fp = NULL;
     if (failed)
         write_failed(who, current.name, "write");
+    if (current.direct)
+        return;
     if (rename(unfinished, current.name) != 0)
         write_failed(who, current.name, "replace");
     unfinished_set = 0;
@@ -321,6 +347,56 @@ void format_cell(real value, char *cell, size_t size)
     snprintf(cell, size, " %s ", text);
 }
 
+boolean output_allowed(const char *name)
+{
+    if (!is_protected(name))
+        return TRUE;
+    refuse("Sorry, %s is the command file or the report of this run. Nothing written.\n", name);
+    return FALSE;
+}
+
+void protect_from_output(FILE *fp)
+{
+    struct stat st;
+    if (fp == NULL || fstat(fileno(fp), &st) != 0 || protected_count == MAX_PROTECTED)
+        return;
+    protected_files[protected_count].dev = st.st_dev;
+    protected_files[protected_count].ino = st.st_ino;
+    protected_count++;
+}
+
+boolean same_file(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0)
+        return FALSE;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+boolean output_begin(const char *name)
+{
+    if (current.fp != NULL || current.grouped)
+        nrerror("output_begin: Code Bug, an output is already open");
+    if (!output_allowed(name))
+        return FALSE;
+    snprintf(current.name, sizeof current.name, "%s", name);
+    current.grouped = TRUE;
+    return TRUE;
+}
+
+void output_end()
+{
+    current.grouped = FALSE;
+    if (current.fp != NULL)
+        finish_output("writemat");
+}
+
+void remove_unfinished_output()
+{
+    if (unfinished_set)
+        unlink(unfinished);
+}
+
 void file_cell(real value, char *cell, size_t size)
 {
     if (value == NA_VALUE) {
@@ -337,6 +413,8 @@ void outputmatr(int n, int m, real **matrix, const char *matname, const string *
 {
     warn_non_finite(n, m, matrix, NULL, matname);
     FILE *fp = open_or_exit(matname, mode, "writemat");
+    if (fp == NULL)
+        return;
     fprintf(ofp, "Writing to file %s.\n", matname);
     if (mode == NULL || strcmp(mode, "a") != 0) {
         fprintf(fp, "Version %5.3f \n", VERSION);
@@ -350,6 +428,8 @@ void outputmats(int n, int m, string **matrix, const char *matname, const string
                 const char *varnames2, const char *comment, const char *mode)
 {
     FILE *fp = open_or_exit(matname, mode, "writemat");
+    if (fp == NULL)
+        return;
     fprintf(ofp, "Writing to file %s.\n", matname);
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
@@ -362,6 +442,8 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
 {
     warn_non_finite(n, 1, NULL, vector, vecname);
     FILE *fp = open_or_exit(vecname, mode, "writevec");
+    if (fp == NULL)
+        return;
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
     fputs("-------", fp);
@@ -379,9 +461,9 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
 void output_range(const KrigModel *kr, const char *name, const char *comment)
 {
     const char *rule = "----------------------------------------------------------\n";
-    FILE *fp = fopen(name, "w");
+    FILE *fp = open_or_exit(name, "w", "output_range");
     if (fp == NULL)
-        nrerror("output_summary: Can't open/create file corpar.mat.");
+        return;
     fprintf(fp, "Version %5.3f \n", VERSION);
     fprintf(fp, "%s \n", comment);
     fputs(rule, fp);
@@ -393,12 +475,7 @@ void output_range(const KrigModel *kr, const char *name, const char *comment)
         exact_real_text_within(kr->range[i][1], "%f", MAX_FILE_WORD, high, sizeof high);
         fprintf(fp, "  %d     %s      %s  %s \n", i + 1, kr->xlabel[i], low, high);
     }
-    boolean failed = ferror(fp) != 0;
-    if (fclose(fp) != 0 || failed) {
-        char text[300];
-        snprintf(text, sizeof text, "output_range: Can't write file %s.", name);
-        nrerror(text);
-    }
+    close_or_exit(fp, name, "output_range");
 }
 
 void outputmatr_cover(int n_row, int n_col, real **matrix, const char *filename, const string *label,

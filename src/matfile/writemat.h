@@ -4,6 +4,7 @@
 #define MORLA_WRITEMAT_H
 
 #include <cstddef>
+#include <cstdio>
 
 #include "general.h"
 #include "model/krig.h"
@@ -40,6 +41,32 @@ void outputvecr(int n, const real *vector, const char *vecname, const char *varn
 // Variable (the input names, so that the file reads back against the same
 // design), Min and Max.
 void output_range(const KrigModel *kr, const char *name, const char *comment);
+
+// Every file is written under a temporary name in its directory and renamed
+// into place once complete and on disk; a file that cannot be written ends
+// the program and leaves the old file as it was. A target that exists and is
+// not a regular file (/dev/null, a pipe) is written in place.
+
+// Several writes of one command to one file (the effects of every response,
+// appended) made visible together: between output_begin and output_end the
+// writers' writes of `name`, in either mode, collect in one temporary file,
+// which output_end renames into place (if anything was written). Returns
+// FALSE, after saying so, when name may not be written (output_allowed).
+boolean output_begin(const char *name);
+void output_end();
+
+// The files of fp (the command file, the report) may not be replaced by any
+// output of the run.
+void protect_from_output(FILE *fp);
+// TRUE when name may be written; otherwise says that it is the command file
+// or the report and marks the command refused.
+boolean output_allowed(const char *name);
+// TRUE when both names exist and are the same file (device and inode).
+boolean same_file(const char *a, const char *b);
+
+// For the signal handler (async-signal-safe): removes the temporary file of
+// an output being written.
+void remove_unfinished_output();
 
 // To the report when filename is "screen" or "s" (at most 21 rows), else to
 // the file in replace mode with the labels as column names.

@@ -107,3 +107,12 @@ void exec_system(const char *command)
     while (waitpid(pid, NULL, 0) < 0 && errno == EINTR)
         ;
 }
+
+real memory_bytes()
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0)
+        return 0.0;
+    return (real)pages * (real)page_size;
+}

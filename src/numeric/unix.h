@@ -23,6 +23,10 @@ real thread_seconds();
 // from there.
 void leave_signals_to_main_thread();
 
+// Bytes of physical memory of the machine (0 when unknown): the most that
+// storage for one command may take.
+real memory_bytes();
+
 // Processors this process may run on (at least 1): the number of helper
 // threads worth starting for independent work.
 int available_cores();
