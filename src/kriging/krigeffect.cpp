@@ -164,8 +164,8 @@ boolean tables_fit(long long rows, int d, int text_cols)
     if (have <= 0.0 || need <= have)
         return TRUE;
     refuse("Sorry, GridSize %d gives %lld effect points, whose tables would need %.1f GB, "
-           "more than the %.1f GB of memory of this machine.\n",
-           GridSize, rows, need / 1e9, have / 1e9);
+           "more than the memory of this machine.\n",
+           GridSize, rows, need / 1e9);
     return FALSE;
 }
 
