@@ -38,6 +38,9 @@ void avoid_coredump()
     const int signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGTERM, SIGINT, SIGHUP};
     for (int signum : signals)
         sigaction(signum, &action, NULL);
+    // A fatal error ends the run through exit(): the file being written then
+    // does not appear either.
+    atexit(remove_unfinished_output);
 }
 
 // Every complete line of the report reaches it at once, so that a run ended
@@ -94,8 +97,7 @@ void main_init(int argc, char **argv)
     // No output command may replace the command file or the report.
     if (!interactive)
         protect_from_output(ifp);
-    if (ofp != stdout)
-        protect_from_output(ofp);
+    protect_from_output(ofp);
 }
 
 void output_header()

@@ -44,11 +44,12 @@ const char *NA_CELL = "         NA ";
 // remove_unfinished_output), so its name is kept in a fixed buffer.
 struct Output {
     FILE *fp;                   // the temporary file, open for writing
-    char name[PATH_MAX];        // the final name
+    char asked[PATH_MAX];       // the name the writers were given
+    char name[PATH_MAX];        // the final name (a symbolic link followed)
     boolean grouped;            // several writes by one command (output_begin)
     boolean direct;             // not a regular file (a device, a pipe): written in place
 };
-Output current = {NULL, "", FALSE, FALSE};
+Output current = {NULL, "", "", FALSE, FALSE};
 char unfinished[PATH_MAX];              // the temporary name, while it exists
 volatile sig_atomic_t unfinished_set = 0;
 
@@ -84,14 +85,10 @@ mode_t new_file_mode()
 // temporary file: the old file, if any, stays as it was.
 [[noreturn]] void write_failed(const char *who, const char *name, const char *what)
 {
-    if (current.fp != NULL)
-        fclose(current.fp);
-    current.fp = NULL;
-    current.grouped = FALSE;
-    if (unfinished_set) {
-        unfinished_set = 0;
-        unlink(unfinished);
-    }
+    boolean replacing = unfinished_set != 0;
+    abandon_output();
+    if (replacing && strcmp(what, "open/create") != 0)
+        fprintf(stderr, "\n %s was not replaced: the file, if any, is as it was before.", name);
     if (strcmp(who, "output_range") == 0) {
         if (strcmp(what, "open/create") == 0)
             nrerror("output_summary: Can't open/create file corpar.mat.");
@@ -115,6 +112,7 @@ boolean is_special(const char *name)
 // file's present content.
 void start_output(const char *name, boolean append, const char *who)
 {
+    snprintf(current.asked, sizeof current.asked, "%s", name);
     snprintf(current.name, sizeof current.name, "%s", name);
     current.direct = is_special(name);
     if (current.direct) {
@@ -123,15 +121,22 @@ void start_output(const char *name, boolean append, const char *who)
             write_failed(who, name, "open/create");
         return;
     }
+    // A symbolic link is followed, as writing through it would: the file it
+    // names is the one replaced.
+    struct stat st;
+    char target[PATH_MAX];
+    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode) && realpath(name, target) != NULL)
+        snprintf(current.name, sizeof current.name, "%s", target);
     char tmp[PATH_MAX];
-    if (snprintf(tmp, sizeof tmp, "%s.XXXXXX", name) >= (int)sizeof tmp)
+    if (snprintf(tmp, sizeof tmp, "%s.XXXXXX", current.name) >= (int)sizeof tmp)
         write_failed(who, name, "open/create");
     int fd = mkstemp(tmp);
     if (fd < 0)
         write_failed(who, name, "open/create");
     memcpy(unfinished, tmp, sizeof tmp);
     unfinished_set = 1;
-    fchmod(fd, new_file_mode());
+    // A file replaced keeps its permissions; a new one gets those fopen gives.
+    fchmod(fd, stat(current.name, &st) == 0 ? st.st_mode & 07777 : new_file_mode());
     current.fp = fdopen(fd, "w");
     if (current.fp == NULL) {
         close(fd);
@@ -160,7 +165,7 @@ FILE *open_or_exit(const char *name, const char *mode, const char *who)
 {
     boolean append = mode != NULL && strcmp(mode, "a") == 0;
     if (current.fp != NULL) {
-        if (!current.grouped || strcmp(name, current.name) != 0)
+        if (!current.grouped || strcmp(name, current.asked) != 0)
             nrerror("writemat: Code Bug, a file is opened while another one is being written");
         return current.fp;
     }
@@ -358,7 +363,7 @@ boolean output_allowed(const char *name)
 void protect_from_output(FILE *fp)
 {
     struct stat st;
-    if (fp == NULL || fstat(fileno(fp), &st) != 0 || protected_count == MAX_PROTECTED)
+    if (fp == NULL || fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode) || protected_count == MAX_PROTECTED)
         return;
     protected_files[protected_count].dev = st.st_dev;
     protected_files[protected_count].ino = st.st_ino;
@@ -379,7 +384,7 @@ boolean output_begin(const char *name)
         nrerror("output_begin: Code Bug, an output is already open");
     if (!output_allowed(name))
         return FALSE;
-    snprintf(current.name, sizeof current.name, "%s", name);
+    snprintf(current.asked, sizeof current.asked, "%s", name);
     current.grouped = TRUE;
     return TRUE;
 }
@@ -395,6 +400,18 @@ void remove_unfinished_output()
 {
     if (unfinished_set)
         unlink(unfinished);
+}
+
+void abandon_output()
+{
+    if (current.fp != NULL)
+        fclose(current.fp);
+    current.fp = NULL;
+    current.grouped = FALSE;
+    if (unfinished_set) {
+        unfinished_set = 0;
+        unlink(unfinished);
+    }
 }
 
 void file_cell(real value, char *cell, size_t size)

@@ -55,8 +55,8 @@ void output_range(const KrigModel *kr, const char *name, const char *comment);
 boolean output_begin(const char *name);
 void output_end();
 
-// The files of fp (the command file, the report) may not be replaced by any
-// output of the run.
+// The file of fp, when it is a regular file (the command file, the report),
+// may not be replaced by any output of the run.
 void protect_from_output(FILE *fp);
 // TRUE when name may be written; otherwise says that it is the command file
 // or the report and marks the command refused.
@@ -67,6 +67,10 @@ boolean same_file(const char *a, const char *b);
 // For the signal handler (async-signal-safe): removes the temporary file of
 // an output being written.
 void remove_unfinished_output();
+// Drops the output being written, if any (its temporary file is removed and
+// the file keeps its old content): before a fatal end, and before the
+// emergency dump writes its own files.
+void abandon_output();
 
 // To the report when filename is "screen" or "s" (at most 21 rows), else to
 // the file in replace mode with the labels as column names.

@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -572,3 +580,106 @@ TEST_F(WriteMatrix, OutputThatCannotBeWrittenEndsTheProgram)
 }
 
 } // namespace
+
+namespace {
+
+// The names in the working directory, sorted.
+std::vector<std::string> listing()
+{
+    std::vector<std::string> names;
+    DIR *d = opendir(".");
+    while (struct dirent *e = readdir(d))
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+            names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// A write that fails part-way (here: the file-size limit, as on a full disk)
+// ends the program and leaves the old file as it was, with no temporary file.
+TEST_F(WriteMatrix, FailedWriteLeavesTheOldFile)
+{
+    write_file("x.mat", "old content\n");
+    RealTable t(2000, 3, {"a", "b", "c"});
+    for (int i = 0; i < t.n; i++)
+        for (int j = 0; j < 3; j++)
+            t.mat[i][j] = 1.0 / (i + j + 3);
+    auto write_beyond_the_limit = [&]() {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ofp = fopen("/dev/null", "w");
+        outputmatr(t.n, 3, t.mat, "x.mat", t.names, "", "c", "w");
+    };
+    EXPECT_EXIT(write_beyond_the_limit(),
+        ::testing::ExitedWithCode(1),
+        ::testing::HasSubstr("x.mat was not replaced: the file, if any, is as it was before.\n"
+                             " writemat: Can't write file x.mat. Exit(1) \n"));
+    EXPECT_EQ(read_file("x.mat"), "old content\n");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"x.mat"}));
+}
+
+// Several writes grouped by one command appear together, at output_end; an
+// append outside a group keeps what the file held.
+TEST_F(WriteMatrix, GroupedWritesAppearTogether)
+{
+    write_file("e.mat", "old\n");
+    TextTable t(1, 1, {"a"});
+    strcpy(t.mat[0][0], "v");
+    ReportCapture capture;
+    ASSERT_TRUE(output_begin("e.mat"));
+    outputmats(1, 1, t.mat, "e.mat", NULL, "a", "first", "w");
+    outputmats(1, 1, t.mat, "e.mat", NULL, "a", "second", "a");
+    EXPECT_EQ(read_file("e.mat"), "old\n");
+    EXPECT_EQ(listing().size(), 2u) << "the file and its temporary";
+    output_end();
+    // No column names: one block, 6 + strlen("a") dashes wide.
+    std::string block = dashes(7) + "\n Case a\n" + dashes(7) + "\n    1           v  \n";
+    std::string both = "Version 1.304 \nfirst \n" + block + "Version 1.304 \nsecond \n" + block;
+    EXPECT_EQ(read_file("e.mat"), both);
+    outputmats(1, 1, t.mat, "e.mat", NULL, "a", "third", "a");
+    EXPECT_EQ(read_file("e.mat"), both + "Version 1.304 \nthird \n" + block);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"e.mat"}));
+    // A group without any write leaves nothing.
+    ASSERT_TRUE(output_begin("none.mat"));
+    output_end();
+    EXPECT_FALSE(file_exists("none.mat"));
+}
+
+// The command file and the report are never replaced; a symbolic link is
+// followed; a replaced file keeps its permissions.
+TEST_F(WriteMatrix, ProtectedFilesLinksAndPermissions)
+{
+    write_file("commands.cmd", "X < x.mat\n");
+    FILE *commands = fopen("commands.cmd", "r");
+    protect_from_output(commands);
+    ASSERT_EQ(link("commands.cmd", "alias.mat"), 0);
+    RealTable t(1, 1, {"a"});
+    t.mat[0][0] = 2.0;
+    ReportCapture capture;
+    for (const char *name : {"commands.cmd", "alias.mat", "./commands.cmd"}) {
+        outputmatr(1, 1, t.mat, name, t.names, "", "c", "w");
+        EXPECT_EQ(capture.take(), std::string("Sorry, ") + name +
+                                      " is the command file or the report of this run. Nothing written.\n");
+        EXPECT_FALSE(output_begin(name));
+        capture.take();
+    }
+    EXPECT_EQ(read_file("commands.cmd"), "X < x.mat\n");
+    fclose(commands);
+
+    write_file("target.mat", "old\n");
+    chmod("target.mat", 0640);
+    ASSERT_EQ(symlink("target.mat", "link.mat"), 0);
+    outputmatr(1, 1, t.mat, "link.mat", t.names, "", "c", "w");
+    struct stat st;
+    ASSERT_EQ(lstat("link.mat", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat("target.mat", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(read_file("target.mat").find("2.00000"), std::string::npos);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"alias.mat", "commands.cmd", "link.mat", "target.mat"}));
+}
