@@ -457,8 +457,10 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
     }
 
     if (result == 0) {
+        // Every column is optional: the file is read and used all the same,
+        // so the command has not failed.
         if (!seen_variable)
-            refuse("ERROR: No 'Variable' column. Cannot check variable names.");
+            fprintf(ofp, "ERROR: No 'Variable' column. Cannot check variable names.");
         if (!ka->init)
             first_description(kr, ka, rows);
         KrigModel *models = *kr;
