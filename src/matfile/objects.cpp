@@ -64,11 +64,13 @@ int widest_row(int n, int m, real **matrix)
 // The report shows the numbers of a table as it always has, with six
 // decimals ("%f", or the exponent form when that is too long for a cell);
 // the table itself holds every number with the digits it needs to read back
-// exactly, which is what files keep. Cells of integers and texts stay.
+// exactly, which is what files keep. Cells of integers and texts stay, and
+// so does the first column, which names the rows (a name may look like a
+// number).
 void as_screen_numbers(int rows, int cols, string **table)
 {
     for (int i = 0; i < rows; i++)
-        for (int j = 0; j < cols; j++) {
+        for (int j = 1; j < cols; j++) {
             char *cell = table[i][j];
             real value;
             if (strpbrk(cell, ".eE") == NULL || str_to_real(cell, &value) != 0)
