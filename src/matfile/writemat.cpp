@@ -181,8 +181,10 @@ FILE *open_or_exit(const char *name, const char *mode, const char *who)
 // partial file must not pass for a complete one.
 void finish_output(const char *who)
 {
+    // A file system that cannot synchronise (EINVAL) has still been given
+    // every byte.
     boolean failed = fflush(current.fp) != 0 || ferror(current.fp) != 0 ||
-                     (!current.direct && fsync(fileno(current.fp)) != 0);
+                     (!current.direct && fsync(fileno(current.fp)) != 0 && errno != EINVAL);
     if (fclose(current.fp) != 0)
         failed = TRUE;
     current.fp = NULL;
