@@ -486,14 +486,14 @@ void init_fit(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     (void)token;
     if (n_token != 1) {
-        fprintf(ofp, "Unexpected Input. No tokens should follow 'Fit' (other than comments).\n");
+        refuse("Unexpected Input. No tokens should follow 'Fit' (other than comments).\n");
         return;
     }
     if (!initialized(&kr->init, "X", "y", NULL, NULL, NULL, TRUE))
         return;
     database(kr, ka);
     if (ka->p + ka->c == 0)
-        fprintf(ofp, "Sorry, no response variables.\n");
+        refuse("Sorry, no response variables.\n");
     int count = ka->p + ka->c;
     if (count == 0)
         return;

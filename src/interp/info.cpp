@@ -36,7 +36,7 @@ const char *const COMMAND_LIST[] = {
     "RandomError\t\t\t= {TRUE/FALSE}\n",
     "RandomSeed \t\t\t= {number} #default is 10\n",
     "SystemCommandObjectiveFunction  = {system command for function}\n",
-    "StoppingCriterion \t\t= {quantile/tolerance} #default is tolerance\n",
+    "StoppingCriterion \t\t= {tolerance} #default is tolerance\n",
     "StoppingAbsoluteTolerance \t= {number} #default is 0.001\n",
     "StoppingRelativeTolerance \t= {number} #default is 0.001\n",
     "Tries\t \t\t\t= {number} #default is 3\n",
@@ -58,7 +58,7 @@ const char *const COMMAND_LIST[] = {
 void info(int n_token)
 {
     if (n_token > 1) {
-        fprintf(ofp, "Unexpected input. No tokens should follow 'info' (other than comments)\n");
+        refuse("Unexpected input. No tokens should follow 'info' (other than comments)\n");
         return;
     }
     for (const char *line : COMMAND_LIST)

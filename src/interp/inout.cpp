@@ -14,7 +14,7 @@ void inout(KrigModel **kr, KrigArray *ka, char **token, int n_token)
         int action = strcmp(token[1], "<") == 0 ? ACTION_READ : ACTION_OUTPUT;
         if (strcmp(token[2], "screen") == 0 || strcmp(token[2], "s") == 0) {
             if (action == ACTION_READ) {
-                fprintf(ofp, "Sorry, can't read a file onto the screen. Line ignored.\n");
+                refuse("Sorry, can't read a file onto the screen. Line ignored.\n");
                 return;
             }
             action = ACTION_PRINT;
@@ -23,8 +23,8 @@ void inout(KrigModel **kr, KrigArray *ka, char **token, int n_token)
         return;
     }
     if (n_token >= 2 && !redirect)
-        fprintf(ofp, "Unexpected input. A '<' or a '>' sign was expected. Input line ignored.\n");
+        refuse("Unexpected input. A '<' or a '>' sign was expected. Input line ignored.\n");
     if (n_token != 3)
-        fprintf(ofp, "Unexpected input. Exactly 3 tokens are expected. (excluding comments '#')\n"
+        refuse("Unexpected input. Exactly 3 tokens are expected. (excluding comments '#')\n"
                      "\tInput line ignored.\n");
 }

@@ -86,7 +86,7 @@ void run_database(KrigModel **kr, KrigArray *ka, char **, int n_token)
     if (n_token == 1)
         database(*kr, ka);
     else
-        fprintf(ofp, "Unexpected input. No tokens should follow 'database' (other than comments)\n");
+        refuse("Unexpected input. No tokens should follow 'database' (other than comments)\n");
 }
 
 void run_info(KrigModel **, KrigArray *, char **, int n_token)
@@ -97,7 +97,7 @@ void run_info(KrigModel **, KrigArray *, char **, int n_token)
 void run_check_allocation(KrigModel **, KrigArray *, char **, int)
 {
     if (!_FIRSTCOMMAND_)
-        fprintf(ofp, "Sorry, check_allocation must be the first input command \n");
+        refuse("Sorry, check_allocation must be the first input command \n");
 }
 
 struct Command {
@@ -183,23 +183,42 @@ Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
         warnings_end_command();
         return CONTINUE;
     }
-    fprintf(ofp, "\nCannot parse this line. \n");
+    refuse("\nCannot parse this line. \n");
     return CONTINUE;
 }
 
-// Reads one line (or one 129-byte piece of a longer one). Interactive lines
-// lose their newline. FALSE at end of input or on a read error.
-boolean read_line(char *line)
+// The longest command line, newline excluded.
+const int LONGEST_LINE = MENU_LINE_LEN - 1;
+
+// Outcome of reading a line.
+enum LineRead { LINE_OK, LINE_TOO_LONG, LINE_EOF };
+
+// Reads one physical line whole. Batch lines keep their newline (for the
+// echo), interactive ones lose it; a CRLF line end counts as a newline. A
+// line of more than LONGEST_LINE characters is consumed to its end and
+// reported as too long, so that no part of it can run. LINE_EOF at end of
+// input or on a read error.
+LineRead read_line(char *line)
 {
     FILE *in = interactive ? stdin : ifp;
-    if (fgets(line, MENU_LINE_LEN, in) == NULL)
-        return FALSE;
-    if (interactive) {
-        size_t len = strlen(line);
-        if (len > 0 && line[len - 1] == '\n')
-            line[len - 1] = '\0';
+    // Up to one character beyond the limit is kept: a carriage return there
+    // still ends a line of the longest length.
+    int kept = 0, length = 0, c;
+    while ((c = getc(in)) != EOF && c != '\n') {
+        if (kept <= LONGEST_LINE)
+            line[kept++] = (char)c;
+        length++;
     }
-    return TRUE;
+    if (c == EOF && length == 0)
+        return LINE_EOF;
+    if (length == kept && kept > 0 && line[kept - 1] == '\r')
+        length = --kept;
+    if (length > LONGEST_LINE)
+        return LINE_TOO_LONG;
+    if (c == '\n' && !interactive)
+        line[kept++] = '\n';
+    line[kept] = '\0';
+    return LINE_OK;
 }
 
 } // namespace
@@ -211,18 +230,29 @@ void menu(KrigModel **kr, KrigArray *ka)
     alloc(MENU_TOKENS, MENU_TOKEN_LEN, &token);
     alloc(1, &n_token);
 
-    char line[MENU_LINE_LEN];
+    char line[MENU_LINE_LEN + 2];
+    int line_no = 0;
     for (;;) {
         fprintf(ofp, "morla> ");
         // The prompt has no newline: it is sent on before the program waits
         // for the next line, for a user or a program at the other end of a
         // pipe.
         fflush(ofp);
-        if (!read_line(line))
+        LineRead status = read_line(line);
+        if (status == LINE_EOF)
             break;
+        line_no++;
+        if (status == LINE_TOO_LONG) {
+            refuse("Sorry, line %d is longer than %d characters. Line ignored.\n", line_no, LONGEST_LINE);
+            continue;
+        }
 
         n_token[0] = MENU_TOKENS;
-        if (tokenize(line, n_token, MENU_TOKEN_LEN, token) != 0)
+        int result = tokenize(line, n_token, MENU_TOKEN_LEN, token);
+        if (result == TOKEN_TOO_LONG)
+            refuse("Sorry, line %d holds a word longer than %d characters. Line ignored.\n", line_no,
+                   MENU_TOKEN_LEN - 2);
+        if (result != 0)
             n_token[0] = 0;
 
         if (!interactive && strcmp(line, "         ") > 0)

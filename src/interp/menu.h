@@ -11,7 +11,7 @@ extern FILE *ifp;             // the command file; unset when interactive
 extern boolean interactive;   // started without arguments
 extern boolean _FIRSTCOMMAND_; // no line with tokens has been carried out yet
 
-// Line buffer of the loop: at most 129 characters per line (or piece).
+// Longest command line: 129 characters (MENU_LINE_LEN - 1), newline excluded.
 #define MENU_LINE_LEN 130
 // Token table of the loop: 10 slots (so 9 tokens) of 150 bytes.
 #define MENU_TOKENS 10

@@ -57,7 +57,7 @@ void set_positive_int(const char *value, int *target, const char *rejected)
     if (v > 0)
         *target = v;
     else
-        fprintf(ofp, "%s", rejected);
+        refuse("%s", rejected);
 }
 
 void set_nonnegative_int(const char *value, int *target, const char *rejected)
@@ -66,7 +66,7 @@ void set_nonnegative_int(const char *value, int *target, const char *rejected)
     if (scan_int(value, &v) && v >= 0)
         *target = v;
     else
-        fprintf(ofp, "%s", rejected);
+        refuse("%s", rejected);
 }
 
 // Seeds k, 2k and 100k must all lie in the generator's range 1 .. 30000.
@@ -76,11 +76,11 @@ void set_random_seed(const char *value)
 {
     int k = leading_int(value);
     if (k <= 0) {
-        fprintf(ofp, "Sorry, command ignored. RandomSeed>0, integer value .\n");
+        refuse("Sorry, command ignored. RandomSeed>0, integer value .\n");
         return;
     }
     if (k > MAX_RANDOM_SEED) {
-        fprintf(ofp, "Sorry, command ignored. RandomSeed<=%d, integer value .\n", MAX_RANDOM_SEED);
+        refuse("Sorry, command ignored. RandomSeed<=%d, integer value .\n", MAX_RANDOM_SEED);
         return;
     }
     RandInit(k, 2 * k, 100 * k);
@@ -95,12 +95,12 @@ void set_random_error(const char *value)
         RandomError = TRUE;
     } else if (one_of(value, false_words)) {
         if (RandomError)
-            fprintf(ofp, "Error: Database indicates that RandomError == TRUE. Read "
-                         "Ydescription without \n\t RandomError if no RandomError is desired.\n");
+            refuse("Error: Database indicates that RandomError == TRUE. Read "
+                   "Ydescription without \n\t RandomError if no RandomError is desired.\n");
         else
             RandomError = FALSE;
     } else {
-        fprintf(ofp, "Sorry, only 'FALSE' and 'TRUE' are valid options. Default remains.\n");
+        refuse("Sorry, only 'FALSE' and 'TRUE' are valid options. Default remains.\n");
     }
 }
 
@@ -111,11 +111,11 @@ void equal_init(KrigModel *kr, char **token, int n_token)
     (void)kr;
     boolean bad_form = FALSE;
     if (n_token >= 2 && strcmp(token[1], "=") != 0) {
-        fprintf(ofp, "Unexpected input. A '=' sign was expected. Input line ignored.\n");
+        refuse("Unexpected input. A '=' sign was expected. Input line ignored.\n");
         bad_form = TRUE;
     }
     if (n_token != 3) {
-        fprintf(ofp, "Unexpected input. Only 3 tokens were expected. (excluding comments '#')\n"
+        refuse("Unexpected input. Only 3 tokens were expected. (excluding comments '#')\n"
                      "\tInput line ignored.\n");
         bad_form = TRUE;
     }
@@ -130,7 +130,7 @@ void equal_init(KrigModel *kr, char **token, int n_token)
             MleTries = v;
             fprintf(ofp, "Tries = %d\n", MleTries);
         } else {
-            fprintf(ofp, "Sorry, command ignored. Tries>0, integer.\n");
+            refuse("Sorry, command ignored. Tries>0, integer.\n");
         }
     } else if (strcmp(key, "ObjectiveFunction") == 0) {
         snprintf(FuncName, sizeof FuncName, "%s", value);
@@ -155,7 +155,7 @@ void equal_init(KrigModel *kr, char **token, int n_token)
         if (v > 0.0f && v <= 1.0f)
             MinimizationMlePerc = v;
         else
-            fprintf(ofp, "Sorry, command ignored.  0.0< MinimizationMlePercentage <=1.0\n");
+            refuse("Sorry, command ignored.  0.0< MinimizationMlePercentage <=1.0\n");
     } else if (strcmp(key, "MinimizationTarget") == 0) {
         // "nan", "inf" and values beyond single precision are not a target.
         float v;
@@ -163,7 +163,7 @@ void equal_init(KrigModel *kr, char **token, int n_token)
             MinTarget = v;
             init_MinTarget = TRUE;
         } else {
-            fprintf(ofp, "Sorry, command ignored.  MinTarget must be a real number.\n");
+            refuse("Sorry, command ignored.  MinTarget must be a real number.\n");
         }
     } else if (strcmp(key, "GlobalExpectedImprovement") == 0) {
         set_nonnegative_int(value, &GlobalEiParam,
@@ -174,9 +174,9 @@ void equal_init(KrigModel *kr, char **token, int n_token)
     } else if (strcmp(key, "StoppingAbsoluteTolerance") == 0) {
         float v = leading_float(value);
         if (v == 0.0f || !std::isfinite(v))
-            fprintf(ofp, "Sorry, command ignored. Not a valid real number.\n");
+            refuse("Sorry, command ignored. Not a valid real number.\n");
         else if (v <= OptTolAbs)
-            fprintf(ofp, "Sorry, can't do so. You are attempting to set OptTolAbs >= StopTolAbs\n");
+            refuse("Sorry, can't do so. You are attempting to set OptTolAbs >= StopTolAbs\n");
         else
             StopTolAbs = v;
     } else if (strcmp(key, "StoppingRelativeTolerance") == 0) {
@@ -184,24 +184,27 @@ void equal_init(KrigModel *kr, char **token, int n_token)
         if (v > 0.0f && v < 1.0f)
             StopTolRel = v;
         else
-            fprintf(ofp, "Sorry, command ignored.  0.0< StoppingRelativeTolerance <1.0\n");
+            refuse("Sorry, command ignored.  0.0< StoppingRelativeTolerance <1.0\n");
     } else if (strcmp(key, "StoppingQuantile") == 0) {
         fprintf(ofp, "Option StoppingQuantile is depreciated. Use \n");
         fprintf(ofp, " default option (Tolerance) .\n");
     } else if (strcmp(key, "StoppingCriterion") == 0) {
+        // The quantile criterion (also called "order") has been withdrawn:
+        // a run set to it would end after its first pass.
         if (strcmp(value, "quantile") == 0 || strcmp(value, "order") == 0)
-            strcpy(StopCrit, "quantile");
+            refuse("Sorry, command ignored. The '%s' criterion is no longer available; "
+                   "'tolerance' is the only valid option.\n", value);
         else if (strcmp(value, "tolerance") == 0)
             strcpy(StopCrit, "tolerance");
         else
-            fprintf(ofp, "Sorry, only 'quantile' and 'tolerance' are valid options. Default remains.\n");
+            refuse("Sorry, only 'tolerance' is a valid option. Default remains.\n");
     } else if (strcmp(key, "CriterionOptimMethod") == 0) {
         if (strcmp(value, "simplex") == 0 || strcmp(value, "Simplex") == 0)
             strcpy(CriterionOptimMethod, "simplex");
         else if (strcmp(value, "powell") == 0 || strcmp(value, "Powell") == 0)
             strcpy(CriterionOptimMethod, "powell");
         else
-            fprintf(ofp, "Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
+            refuse("Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
     } else if (strcmp(key, "CriterionOptimStart") == 0) {
         if (strcmp(value, "random") == 0 || strcmp(value, "Random") == 0)
             strcpy(CriterionOptimStart, "random");
@@ -210,7 +213,7 @@ void equal_init(KrigModel *kr, char **token, int n_token)
         else if (strcmp(value, "DistanceNeighbour") == 0 || strcmp(value, "distanceneighbour") == 0)
             strcpy(CriterionOptimStart, "distanceneighbour");
         else
-            fprintf(ofp, "Sorry, only 'random', 'displacement' and 'distanceneighbour'  are valid "
+            refuse("Sorry, only 'random', 'displacement' and 'distanceneighbour'  are valid "
                          "options. Default remains.\n");
     } else if (strcmp(key, "RandomError") == 0) {
         set_random_error(value);
@@ -231,7 +234,7 @@ void init_SystemCommandFunction(KrigModel *kr, char **token, int n_token)
 {
     (void)kr;
     if (n_token < 3 || strcmp(token[0], "SystemCommandObjectiveFunction") != 0 || strcmp(token[1], "=") != 0) {
-        fprintf(ofp, "Usage: SystemCommandObjectiveFunction = system command (several words allowed) \n"
+        refuse("Usage: SystemCommandObjectiveFunction = system command (several words allowed) \n"
                      "\t that interacts with morla.temp\n");
         return;
     }
@@ -239,7 +242,7 @@ void init_SystemCommandFunction(KrigModel *kr, char **token, int n_token)
     // force untouched.
     char command[FUNCNAME_LEN];
     if (concat_string(n_token - 2, token + 2, FUNCNAME_LEN, command) != 0) {
-        fprintf(ofp, "ERROR: SystemCommandObjectiveFunction is too long.\n");
+        refuse("ERROR: SystemCommandObjectiveFunction is too long.\n");
         return;
     }
     strcpy(FuncName, command);

@@ -5,37 +5,51 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "alloc/alloc.h"
 #include "interp/menu.h"
 #include "interp/options.h"
+#include "matfile/writemat.h"
 #include "numeric/simplex.h"
 #include "numeric/unix.h"
 #include "model/krigmodel.h"
 #include "numeric/nrerror.h"
 #include "numeric/unif.h"
 
+// Ends the run on a signal with the signal's number as the exit status.
+// Only async-signal-safe calls: the file being written, if any, is removed
+// (its old version stays; a half-written file never takes its name), and the
+// process ends at once. The report stream is line-buffered, so the report
+// holds every complete line written before.
 static void exit_on_signal(int signum)
 {
-    exit(signum);
+    remove_unfinished_output();
+    _exit(signum);
 }
 
 void avoid_coredump()
 {
-    signal(SIGSEGV, exit_on_signal);
-    signal(SIGBUS, exit_on_signal);
-    signal(SIGFPE, exit_on_signal);
-    signal(SIGTERM, exit_on_signal);
-    // An interrupt from the keyboard ends the run the same way, so that the
-    // report written so far is not lost with the buffer.
-    signal(SIGINT, exit_on_signal);
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = exit_on_signal;
+    sigfillset(&action.sa_mask);
+    // An interrupt from the keyboard and a hang-up end the run the same way.
+    const int signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGTERM, SIGINT, SIGHUP};
+    for (int signum : signals)
+        sigaction(signum, &action, NULL);
+    // A fatal error ends the run through exit(): the file being written then
+    // does not appear either.
+    atexit(remove_unfinished_output);
 }
 
-// Each line of the report reaches a pipe or a file as soon as it is written,
-// so that a user watching a long Fit or Minimize sees every try and every
-// run when it happens.
-static void stream_report_lines()
+// Every complete line of the report reaches it at once: a user watching a
+// long Fit or Minimize through a pipe or a file sees every try and every run
+// when it happens, and a run ended by a signal leaves its report complete up
+// to its last line. Set before the first output.
+static void line_buffered(FILE *fp)
 {
-    setvbuf(ofp, NULL, _IOLBF, BUFSIZ);
+    setvbuf(fp, NULL, _IOLBF, 0);
 }
 
 static FILE *open_command_file(const char *name)
@@ -91,12 +105,18 @@ void main_init(int argc, char **argv)
     case 2:
         interactive = FALSE;
         ifp = open_command_file(argv[1]);
+        // The report must not wipe the commands it is about to run.
+        if (same_file(argv[1], argv[2])) {
+            fprintf(stderr, "Sorry, %s is the command file; the report would overwrite it.\n", argv[2]);
+            exit(1);
+        }
         ofp = fopen(argv[2], "w");
         if (ofp == NULL) {
             ofp = stdout;
+    line_buffered(stdout);
             nrerror("Sorry, can't write to outputfile.");
         }
-        stream_report_lines();
+        line_buffered(ofp);
         fprintf(ofp, "Reading commands from '%s'.\n", argv[1]);
         fprintf(ofp, "Writing commands to '%s'.\n", argv[2]);
         break;
@@ -104,6 +124,10 @@ void main_init(int argc, char **argv)
         printf("Usage:  morla <inputfile  outputfile> \n");
         exit(1);
     }
+    // No output command may replace the command file or the report.
+    if (!interactive)
+        protect_from_output(ifp);
+    protect_from_output(ofp);
 }
 
 void output_header()
@@ -119,7 +143,7 @@ int morla_main(int argc, char **argv)
     cputime(1, "");
     RandInit(10, 20, 1000);
     ofp = stdout;
-    stream_report_lines();
+    line_buffered(stdout);
 
     KrigModel *kr = (KrigModel *)malloc(sizeof(KrigModel));
     if (kr == NULL)
@@ -152,5 +176,9 @@ int morla_main(int argc, char **argv)
         fprintf(stderr, "Sorry, the report could not be written completely.\n");
         return 1;
     }
+    // A batch run in which a command was refused or failed must not pass
+    // for a success.
+    if (!interactive && any_refused())
+        return 1;
     return 0;
 }

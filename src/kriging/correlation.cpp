@@ -147,7 +147,7 @@ boolean kr_cover_augmR(KrigModel *kr)
 
 void augmR_refusal(const KrigModel *kr)
 {
-    fprintf(ofp, "Sorry, %s skipped: its correlation matrix cannot be decomposed.\n", kr->ylabel);
+    refuse("Sorry, %s skipped: its correlation matrix cannot be decomposed.\n", kr->ylabel);
 }
 
 boolean ensure_init(KrigModel *kr, const char *name)

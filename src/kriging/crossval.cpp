@@ -37,7 +37,7 @@ boolean has_parameters(const KrigModel *kr)
     if (!initialized(&kr->init, "alpha", "theta", "beta", "var", NULL, TRUE))
         return FALSE;
     if (kr->var[0] == NA_VALUE) {
-        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        refuse("Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
         return FALSE;
     }
     return TRUE;
@@ -118,7 +118,7 @@ int read_anyXY(const char *xfile, const char *yfile, int *ptr_anyn, int d, real 
     }
     frei(xm, &xnames);
     if (xm != d) {
-        fprintf(ofp, "ERROR: Incorrect number of columns\n");
+        refuse("ERROR: Incorrect number of columns\n");
         frei(xn, xm, &x);
         return 1;
     }
@@ -126,10 +126,10 @@ int read_anyXY(const char *xfile, const char *yfile, int *ptr_anyn, int d, real 
     if (read_matrix(0, 0, &y, &yn, &ym, yfile, &ynames) != 0) {
         fail = 1;
     } else if (yn != xn) {
-        fprintf(ofp, "ERROR: Incorrect number of rows\n");
+        refuse("ERROR: Incorrect number of rows\n");
         fail = 1;
     } else if (ym != 1) {
-        fprintf(ofp, "ERROR: More than one y is not yet programmed \n");
+        refuse("ERROR: More than one y is not yet programmed \n");
         fail = 1;
     }
     if (fail) {
@@ -172,8 +172,9 @@ int get_anyXY(int n_token, char **token, char *outputfile, int *ptr_anyn, KrigMo
         }
         if (read_anyXY(xfile, yfile, &an, d, ptr_anyX, ptr_anyy) != 0)
             return 1;
-        if (strcmp(outputfile, xfile) == 0 || strcmp(outputfile, yfile) == 0) {
-            fprintf(ofp, "ERROR: Attempting to overwrite input file\n");
+        if (strcmp(outputfile, xfile) == 0 || strcmp(outputfile, yfile) == 0 || same_file(outputfile, xfile) ||
+            same_file(outputfile, yfile)) {
+            refuse("ERROR: Attempting to overwrite input file\n");
             frei(an, d, ptr_anyX);
             frei(an, ptr_anyy);
             return 1;
@@ -188,7 +189,7 @@ int get_anyXY(int n_token, char **token, char *outputfile, int *ptr_anyn, KrigMo
     else if (an < 2)
         refusal = "ERROR: Cross validation needs at least two rows of data.\n";
     if (refusal != NULL) {
-        fprintf(ofp, "%s", refusal);
+        refuse("%s", refusal);
         frei(an, d, ptr_anyX);
         frei(an, ptr_anyy);
         return 1;
@@ -200,14 +201,21 @@ int get_anyXY(int n_token, char **token, char *outputfile, int *ptr_anyn, KrigMo
 void init_krigcv(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (!cv_syntax(token, n_token)) {
-        fprintf(ofp, "Usage: CrossValidate {< x_filename y_filename} > filename \n");
+        refuse("Usage: CrossValidate {< x_filename y_filename} > filename \n");
         return;
     }
-    if (!initialized(&kr->init, "X", "y", "alpha", "theta", "beta", TRUE) ||
-        !initialized(&kr->init, "var", NULL, NULL, NULL, NULL, TRUE))
+    // Every model must be ready: a file with columns of nothing would pass
+    // for a result.
+    int pc = ka->p + ka->c;
+    boolean ready = TRUE;
+    for (int i = 0; i < (pc > 0 ? pc : 1); i++)
+        if (!initialized(&kr[i].init, "X", "y", "alpha", "theta", "beta", TRUE) ||
+            !initialized(&kr[i].init, "var", NULL, NULL, NULL, NULL, TRUE))
+            ready = FALSE;
+    if (!ready)
         return;
 
-    int n = kr->n[0], d = kr->d[0], pc = ka->p + ka->c, ncol = CV_COLS * pc;
+    int n = kr->n[0], d = kr->d[0], ncol = CV_COLS * pc;
     real **out = NULL, **work = NULL, **anyX = NULL, *anyy = NULL;
     string *labels = NULL;
     char outputfile[NAME_LEN];

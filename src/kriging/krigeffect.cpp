@@ -50,15 +50,14 @@ boolean effects_ready(const KrigModel *kr)
         !initialized(&kr->init, "var", "range", NULL, NULL, NULL, TRUE))
         return FALSE;
     if (kr->var[0] == NA_VALUE) {
-        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        refuse("Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
         return FALSE;
     }
     // A grid needs two levels at least (the lower and the upper end).
     if (GridSize < 2) {
-        fprintf(ofp, "Sorry, effects need a GridSize of at least 2.\n");
+        refuse("Sorry, effects need a GridSize of at least 2.\n");
         return FALSE;
     }
-    warn_missing_response(kr);
     return TRUE;
 }
 
@@ -67,7 +66,7 @@ boolean effects_ready(const KrigModel *kr)
 int effect_rows(long long rows)
 {
     if (rows > INT_MAX) {
-        fprintf(ofp, "Sorry, GridSize %d gives too many points for the effects.\n", GridSize);
+        refuse("Sorry, GridSize %d gives too many points for the effects.\n", GridSize);
         return -1;
     }
     return (int)rows;
@@ -188,16 +187,57 @@ void finish_tables(KrigModel *kr, EffectTables *t, int effect_col, const char *o
     cputime(12, kind.title);
 }
 
-// The effects of every model of the response set (the first model alone
-// while there is none), in model order, into one file.
-void effects_of_all(KrigModel *kr, const KrigArray *ka, const char *outfile,
-                    void (*effects)(KrigModel *, const char *, char))
+// Bytes that one row of the effect tables takes: the evaluation point with
+// its prediction, the prediction, the text row, and for each of the three row
+// blocks its pointer and the allocator's bookkeeping.
+long long row_bytes(int d, int text_cols)
 {
-    effects(&kr[0], outfile, 'w');
-    if (!ka->init)
+    return (long long)sizeof(real) * (d + 2 + 2) + (long long)STRING_LEN * text_cols + 3 * 32;
+}
+
+// TRUE when the tables of `rows` rows fit the machine's memory; otherwise
+// says how much they would need, before anything is allocated.
+boolean tables_fit(long long rows, int d, int text_cols)
+{
+    real need = (real)rows * (real)row_bytes(d, text_cols);
+    real have = memory_bytes();
+    if (have <= 0.0 || need <= have)
+        return TRUE;
+    refuse("Sorry, GridSize %d gives %lld effect points, whose tables would need %.1f GB, "
+           "more than the memory of this machine.\n",
+           GridSize, rows, need / 1e9);
+    return FALSE;
+}
+
+// The effects of every model of the response set (the first model alone
+// while there is none), in model order, into one file. Every model is
+// checked first: nothing is written unless all of them can give their
+// effects, and the file appears only once it holds them all.
+void effects_of_all(KrigModel *kr, const KrigArray *ka, const char *outfile,
+                    void (*effects)(KrigModel *, const char *, char), boolean joint)
+{
+    int models = ka->init ? ka->p + ka->c : 1;
+    boolean ready = TRUE;
+    for (int i = 0; i < models; i++)
+        if (!effects_ready(&kr[i]))
+            ready = FALSE;
+    if (!ready)
         return;
-    for (int i = 1; i < ka->p + ka->c; i++)
-        effects(&kr[i], outfile, 'a');
+    int d = kr[0].d[0];
+    if (joint && d < 2) {
+        refuse("Sorry, joint effects need at least two input variables.\n");
+        return;
+    }
+    long long G = GridSize;
+    long long rows = joint ? (long long)d * (d - 1) / 2 * G * G : (long long)d * G;
+    if (effect_rows(rows) < 0 || !tables_fit(rows, d, joint ? JOINT.text_cols : MAIN.text_cols))
+        return;
+    if (!is_screen(outfile) && !output_begin(outfile))
+        return;
+    for (int i = 0; i < models; i++)
+        effects(&kr[i], outfile, i == 0 ? 'w' : 'a');
+    if (!is_screen(outfile))
+        output_end();
 }
 
 } // namespace
@@ -206,6 +246,7 @@ void MainEffects(KrigModel *kr, const char *outfile, char mode)
 {
     if (!effects_ready(kr))
         return;
+    warn_missing_response(kr);
     int d = kr->d[0], G = GridSize;
     int rows = effect_rows((long long)d * G);
     if (rows < 0)
@@ -231,9 +272,10 @@ void JointEffects(KrigModel *kr, const char *outfile, char mode)
 {
     if (!effects_ready(kr))
         return;
+    warn_missing_response(kr);
     int d = kr->d[0], G = GridSize;
     if (d < 2) {
-        fprintf(ofp, "Sorry, joint effects need at least two input variables.\n");
+        refuse("Sorry, joint effects need at least two input variables.\n");
         return;
     }
     int rows = effect_rows((long long)d * (d - 1) / 2 * G * G);
@@ -274,16 +316,18 @@ void init_MainEffects(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (n_token != 3 || strcmp(token[1], ">") != 0) {
         printf("Usage: MainEffects > output_filename\n");
+        mark_refused();
         return;
     }
-    effects_of_all(kr, ka, token[2], MainEffects);
+    effects_of_all(kr, ka, token[2], MainEffects, FALSE);
 }
 
 void init_JointEffects(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (n_token != 3 || strcmp(token[1], ">") != 0) {
         printf("Usage: JointEffects > output_filename\n");
+        mark_refused();
         return;
     }
-    effects_of_all(kr, ka, token[2], JointEffects);
+    effects_of_all(kr, ka, token[2], JointEffects, TRUE);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "model/reports.h"
@@ -37,7 +38,7 @@ boolean can_predict(const KrigModel *model)
         !initialized(&model->init, "var", NULL, NULL, NULL, NULL, TRUE))
         return FALSE;
     if (model->var[0] == NA_VALUE) {
-        fprintf(ofp, "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+        refuse("Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
         return FALSE;
     }
     return TRUE;
@@ -144,7 +145,7 @@ int token_predict(char **token, int n_token, char *infile, char *outfile)
         return 1;
     }
     if (strcmp(infile, "screen") == 0 || strcmp(infile, "s") == 0) {
-        fprintf(ofp, "Sorry, cannot input from the screen\n");
+        refuse("Sorry, cannot input from the screen\n");
         return 1;
     }
     return 0;
@@ -152,6 +153,19 @@ int token_predict(char **token, int n_token, char *infile, char *outfile)
 
 void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char *outputfile)
 {
+    int pc = ka->p + ka->c;
+    // Every model must be able to predict: a file with columns of nothing
+    // would pass for a result.
+    boolean ready = TRUE;
+    for (int i = 0; i < pc; i++)
+        if (!can_predict(&kr[i]))
+            ready = FALSE;
+    if (!ready)
+        return;
+    if (strcmp(inputfile, outputfile) == 0 || same_file(inputfile, outputfile)) {
+        refuse("Sorry, %s is the input file of this command. Nothing written.\n", outputfile);
+        return;
+    }
     real **xpred = NULL;
     string *xnames = NULL;
     int npred = 0, ncol = 0;
@@ -163,13 +177,34 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         return;
     }
     if (ncol != kr->d[0]) {
-        fprintf(ofp, "ERROR: Number of columns in matrix does not match the number of variables\n");
+        refuse("ERROR: Number of columns in matrix does not match the number of variables\n");
         frei(npred, ncol, &xpred);
         frei(ncol, &xnames);
         return;
     }
 
-    int pc = ka->p + ka->c;
+    // Points with a missing input are not predicted: their rows are NA.
+    std::vector<real *> complete;
+    int first_missing = -1;
+    for (int k = 0; k < npred; k++) {
+        boolean missing = FALSE;
+        for (int j = 0; j < ncol; j++)
+            if (xpred[k][j] == NA_VALUE)
+                missing = TRUE;
+        if (!missing)
+            complete.push_back(xpred[k]);
+        else if (first_missing < 0)
+            first_missing = k;
+    }
+    if (first_missing >= 0) {
+        char text[200];
+        int count = npred - (int)complete.size();
+        snprintf(text, sizeof text, "%d point%s of %.60s %s a missing input (NA), the first in row %d: predicted as NA.",
+                 count, count == 1 ? "" : "s", inputfile, count == 1 ? "has" : "have", first_missing + 1);
+        nrwarning(text);
+    }
+    int ncomplete = (int)complete.size();
+
     real **out = NULL, **work = NULL;
     string *labels = NULL;
     alloc(npred, 2 * pc, &out);
@@ -182,14 +217,6 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
     for (int i = 0; i < pc; i++) {
         KrigModel *model = &kr[i];
         fprintf(ofp, "Predicting %s ... \n", model->ylabel);
-        boolean ready = can_predict(model);
-        for (int k = 0; k < npred; k++) {
-            // Columns of a model that cannot predict hold the missing value.
-            out[k][2 * i] = NA_VALUE;
-            out[k][2 * i + 1] = NA_VALUE;
-        }
-        if (!ready)
-            continue;
         warn_missing_response(model);
         int n = model->n[0], d = model->d[0], r = model->r[0];
         ensure_init(model, "R");
@@ -197,17 +224,22 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         boolean decomposed = kr_cover_augmR(model);
         if (decomposed) {
             decomposed = init_krigblup_anyXY(model, model->X, n, d, r);
-            if (decomposed)
-                krigblup_anyXY(model, model->X, model->y, n, d, npred, xpred, work);
+            if (decomposed && ncomplete > 0)
+                krigblup_anyXY(model, model->X, model->y, n, d, ncomplete, complete.data(), work);
             free_krigblup_anyXY(n, r);
         }
         if (!decomposed) {
             augmR_refusal(model);
+            for (int k = 0; k < npred; k++)
+                out[k][2 * i] = out[k][2 * i + 1] = NA_VALUE;
             continue;
         }
-        for (int k = 0; k < npred; k++) {
-            out[k][2 * i] = work[k][0];
-            out[k][2 * i + 1] = work[k][1];
+        for (int k = 0, c = 0; k < npred; k++) {
+            boolean predicted = c < ncomplete && complete[c] == xpred[k];
+            out[k][2 * i] = predicted ? work[c][0] : NA_VALUE;
+            out[k][2 * i + 1] = predicted ? work[c][1] : NA_VALUE;
+            if (predicted)
+                c++;
         }
     }
     outputmatr_cover(npred, 2 * pc, out, outputfile, labels, "PredictionMatrix");
@@ -224,10 +256,12 @@ void init_predict(KrigModel *kr, KrigArray *ka, char **token, int n_token)
     char infile[150], outfile[150];
     if (token_predict(token, n_token, infile, outfile) != 0) {
         printf("Usage: Predict {<input_filename} {>output_filename}\n");
+        mark_refused();
         return;
     }
     if (ka->p + ka->c == 0) {
         printf("Sorry, no response variables.\n");
+        mark_refused();
         return;
     }
     database(kr, ka);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "matfile/objects.h"
+#include "matfile/writemat.h"
 #include "numeric/nrerror.h"
 
 namespace {
@@ -35,6 +36,8 @@ void output_error(KrigModel *kr, const char *text)
     fprintf(stderr, "Brix's runtime errors ... \n");
     fprintf(stderr, "%s \n", text);
     fprintf(stderr, "Emergency output of X,y,RegressionModel,StochasticProcessModeland yDescription\n");
+    // A file the failed command was writing never appears half-written.
+    abandon_output();
     dump(kr, "error");
     fprintf(stderr, "Now exiting to system ... \n ");
     exit(1);

@@ -7,6 +7,7 @@
 
 #include "alloc/alloc.h"
 #include "matfile/readdesign.h"
+#include "matfile/readmat.h"
 #include "matfile/readmodel.h"
 #include "matfile/writemat.h"
 #include "model/krigmodel.h"
@@ -51,13 +52,32 @@ int widest_row(int n, int m, real **matrix)
         int len = snprintf(NULL, 0, " %4d ", i + 1) + 2;
         for (int j = 0; j < m; j++) {
             char cell[CELL_BUF];
-            format_cell(matrix[i][j], cell, sizeof cell);
+            file_cell(matrix[i][j], cell, sizeof cell);
             len += (int)strlen(cell);
         }
         if (len > widest)
             widest = len;
     }
     return widest;
+}
+
+// The report shows the numbers of a table as it always has, with six
+// decimals ("%f", or the exponent form when that is too long for a cell);
+// the table itself holds every number with the digits it needs to read back
+// exactly, which is what files keep. Cells of integers and texts stay, and
+// so does the first column, which names the rows (a name may look like a
+// number).
+void as_screen_numbers(int rows, int cols, string **table)
+{
+    for (int i = 0; i < rows; i++)
+        for (int j = 1; j < cols; j++) {
+            char *cell = table[i][j];
+            real value;
+            if (strpbrk(cell, ".eE") == NULL || str_to_real(cell, &value) != 0)
+                continue;
+            if (snprintf(cell, STRING_LEN, "%f", value) > MAX_FILE_WORD)
+                snprintf(cell, STRING_LEN, "%.15e", value);
+        }
 }
 
 void object_x(KrigModel *kr, KrigArray *ka, int action, const char *filename)
@@ -130,7 +150,7 @@ void object_y(KrigModel **kr, KrigArray *ka, int action, const char *filename)
 void object_r(KrigModel *kr, int action, const char *filename)
 {
     if (action == ACTION_READ) {
-        fprintf(ofp, "Sorry, can't read that .. \n");
+        refuse("Sorry, can't read that .. \n");
         return;
     }
     if (!needs(kr, "R"))
@@ -152,7 +172,7 @@ void object_r(KrigModel *kr, int action, const char *filename)
 void object_f(KrigModel *kr, int action, const char *filename)
 {
     if (action == ACTION_READ) {
-        fprintf(ofp, "Sorry, can't read that .. \n");
+        refuse("Sorry, can't read that .. \n");
         return;
     }
     if (!needs(kr, "F"))
@@ -173,11 +193,12 @@ void object_table(KrigModel *kr, KrigArray *ka, int action, const char *filename
     string *names = NULL;
     int rows = 0, cols = 0;
     if (build(ka, kr, &table, &names, &rows, &cols) != 0) {
-        fprintf(ofp, "%s", nothing);
+        refuse("%s", nothing);
         return;
     }
     if (action == ACTION_PRINT) {
         printvecs(cols, names, "");
+        as_screen_numbers(rows, cols, table);
         printmats(rows, cols, table, "");
     } else {
         outputmats(rows, cols, table, filename, names, NULL, title, "w");
@@ -218,6 +239,8 @@ void object_corpar(KrigModel *kr, KrigArray *ka, int action, const char *filenam
     alloc(d, 2 * m + 1, &table);
     alloc(2 * m + 1, &names);
     construct_cormat(kr, set, table, names);
+    if (action == ACTION_PRINT)
+        as_screen_numbers(d, 2 * m + 1, table);
     outputmats_cover(d, 2 * m + 1, table, filename, names, "CorrelationParameters");
     frei(2 * m + 1, &names);
     frei(d, 2 * m + 1, &table);

@@ -128,7 +128,7 @@ int read_y(KrigModel **kr, KrigArray *ka, const char *filename)
     }
     int n = (*kr)[0].n[0];
     if (newn != n) {
-        fprintf(ofp, "ERROR: Number of rows does not match with database. Matrix ignored.\n");
+        refuse("ERROR: Number of rows does not match with database. Matrix ignored.\n");
         release(newn, newm, &mat, &labels);
         return 6;
     }
@@ -139,7 +139,7 @@ int read_y(KrigModel **kr, KrigArray *ka, const char *filename)
         int count = ka->p + ka->c;
         for (int j = 0; j < newm && j < count; j++) {
             if (strcmp(labels[j], (*kr)[j].ylabel) != 0) {
-                fprintf(ofp, "ERROR: The variable names do not match with earlier variable names.\n");
+                refuse("ERROR: The variable names do not match with earlier variable names.\n");
                 release(newn, newm, &mat, &labels);
                 return 9;
             }
@@ -147,7 +147,7 @@ int read_y(KrigModel **kr, KrigArray *ka, const char *filename)
             (*kr)[j].init.n = TRUE;
         }
         if (newm != count) {
-            fprintf(ofp, "ERROR: Number of columns does not match with database. Matrix ignored.\n");
+            refuse("ERROR: Number of columns does not match with database. Matrix ignored.\n");
             release(newn, newm, &mat, &labels);
             return 7;
         }
@@ -182,7 +182,7 @@ int read_xdescrip(KrigModel *kr, KrigArray *ka, const char *filename)
     }
     int d = kr->d[0];
     if (kr->init.X && rows != d) {
-        fprintf(ofp, "ERROR: Number of columns in matrix does not match number of x variables\n");
+        refuse("ERROR: Number of columns in matrix does not match number of x variables\n");
         release(rows, cols, &mat, &labels);
         return 4;
     }
@@ -203,12 +203,12 @@ int read_xdescrip(KrigModel *kr, KrigArray *ka, const char *filename)
         for (int k = 0; k < nvar; k++) {
             real value;
             if ((is_min || is_max) && str_to_real(mat[k][j], &value) != 0) {
-                fprintf(ofp, "ERROR: Some of the input data is not numeric where it ought to be.\n");
+                refuse("ERROR: Some of the input data is not numeric where it ought to be.\n");
                 release(rows, cols, &mat, &labels);
                 return 1;
             }
             if (is_variable && strcmp(mat[k][j], kr->xlabel[k]) != 0) {
-                fprintf(ofp, "ERROR: Variables in matrix are not in same order as in x matrix\n");
+                refuse("ERROR: Variables in matrix are not in same order as in x matrix\n");
                 release(rows, cols, &mat, &labels);
                 return 1;
             }

@@ -53,6 +53,8 @@ template <typename Cell> struct ReadState {
     boolean na_seen;       // an NA cell has been stored
     char line[LINE_BUF];   // the current line, cut to LINE_BUF - 1 bytes
     int line_len;          // its length with the newline, capped at LINE_BUF
+    int line_no;           // its number in the file, from 1
+    const char *filename;
     string slots[TOKEN_SLOTS];
     char *slot_ptr[TOKEN_SLOTS];
 };
@@ -60,12 +62,15 @@ template <typename Cell> struct ReadState {
 // Reads the next physical line whole: its first LINE_BUF - 1 bytes are kept
 // (terminated) and the rest is consumed unstored, so a piece of a long line is
 // never taken for a line of its own. NUL bytes are kept as they are; the
-// tokenizer ends the line at the first one.
+// tokenizer ends the line at the first one. A CRLF line end is read as a
+// newline alone.
 LineStatus next_line(FILE *fp, char *line, int *line_len)
 {
     int n = 0;
     int c;
     while ((c = getc_unlocked(fp)) != EOF) {
+        if (c == '\n' && n > 0 && n <= LINE_BUF - 1 && line[n - 1] == '\r')
+            n--;
         if (n < LINE_BUF - 1)
             line[n] = (char)c;
         if (n < LINE_BUF)
@@ -82,6 +87,15 @@ LineStatus next_line(FILE *fp, char *line, int *line_len)
     return LINE_READ;
 }
 
+// The next line of the file of a read, counted.
+template <typename Cell> LineStatus next_line(ReadState<Cell> &st)
+{
+    LineStatus status = next_line(st.fp, st.line, &st.line_len);
+    if (status == LINE_READ)
+        st.line_no++;
+    return status;
+}
+
 boolean starts_with_dashes(const char *line) { return line[0] == '-' && line[1] == '-'; }
 
 boolean is_case_label(const char *token)
@@ -93,31 +107,31 @@ int fail(int code)
 {
     switch (code) {
     case 1:
-        fprintf(ofp, "ERROR: Can't open this file. Does it exist?\n");
+        refuse("ERROR: Can't open this file. Does it exist?\n");
         break;
     case 3:
-        fprintf(ofp, "ERROR: Too few or too many entries in a row \n");
+        refuse("ERROR: Too few or too many entries in a row \n");
         break;
     case 4:
-        fprintf(ofp, "ERROR: There are no columns in header\n");
+        refuse("ERROR: There are no columns in header\n");
         break;
     case 5:
-        fprintf(ofp, "ERROR: There are is no data in matrix\n");
+        refuse("ERROR: There are is no data in matrix\n");
         break;
     case 8:
-        fprintf(ofp, "ERROR: Too few or too many rows in a data block\n");
+        refuse("ERROR: Too few or too many rows in a data block\n");
         break;
     case 9:
-        fprintf(ofp, "ERROR: There is no header line with variable names.\n");
+        refuse("ERROR: There is no header line with variable names.\n");
         break;
     case 10:
-        fprintf(ofp, "ERROR: There is no seperator line '---' after header line.\n");
+        refuse("ERROR: There is no seperator line '---' after header line.\n");
         break;
     case 11:
-        fprintf(ofp, "ERROR: Some of the Data cannot be interpreted as a number\n");
+        refuse("ERROR: Some of the Data cannot be interpreted as a number\n");
         break;
     case 43:
-        fprintf(ofp, "ERROR: Input line contains too many characters.\n");
+        refuse("ERROR: Input line contains too many characters.\n");
         break;
     default:
         break; // code 2: the message has been written where the line was split
@@ -132,12 +146,16 @@ int fail(int code)
 template <typename Cell> int split_line(ReadState<Cell> &st, boolean is_header, boolean *has_case, int *first)
 {
     int count = TOKEN_SLOTS;
-    if (tokenize(st.line, &count, STRING_LEN, st.slot_ptr) != 0)
+    int result = tokenize(st.line, &count, STRING_LEN, st.slot_ptr);
+    if (result == TOKEN_TOO_LONG)
+        refuse("ERROR: Line %d of %s holds a name or value longer than %d characters. Nothing stored.\n",
+               st.line_no, st.filename, MAX_FILE_WORD);
+    if (result != 0)
         return -1;
     for (int i = 0; i < count; i++) {
         const char *t = st.slots[i];
         if (strcmp(t, "<") == 0 || strcmp(t, ">") == 0 || strcmp(t, "=") == 0) {
-            fprintf(ofp, "ERROR: The symbols <,>,= are not allowed as part of variable names\n");
+            refuse("ERROR: The symbols <,>,= are not allowed as part of variable names\n");
             return -1;
         }
     }
@@ -246,7 +264,7 @@ template <typename Cell> int read_blocks(ReadState<Cell> &st)
     LineStatus status;
     // Preamble: everything before the first separator.
     do {
-        status = next_line(st.fp, st.line, &st.line_len);
+        status = next_line(st);
         if (status == LINE_FAILED)
             return fail(1);
     } while (status == LINE_READ && !starts_with_dashes(st.line));
@@ -257,7 +275,7 @@ template <typename Cell> int read_blocks(ReadState<Cell> &st)
     while (status == LINE_READ) {
         // The current line is the separator that opens a block.
         int old_cols = st.cols;
-        status = next_line(st.fp, st.line, &st.line_len);
+        status = next_line(st);
         if (status == LINE_FAILED)
             return fail(1);
         if (status == LINE_END)
@@ -269,7 +287,7 @@ template <typename Cell> int read_blocks(ReadState<Cell> &st)
             return fail(2);
         // The names stay in the slots while the next line is read into the
         // line buffer only.
-        status = next_line(st.fp, st.line, &st.line_len);
+        status = next_line(st);
         if (status == LINE_FAILED)
             return fail(1);
         if (status == LINE_END || !starts_with_dashes(st.line))
@@ -284,7 +302,7 @@ template <typename Cell> int read_blocks(ReadState<Cell> &st)
 
         int row = 0;
         for (;;) {
-            status = next_line(st.fp, st.line, &st.line_len);
+            status = next_line(st);
             if (status == LINE_FAILED)
                 return fail(1);
             if (status == LINE_END || starts_with_dashes(st.line))
@@ -373,6 +391,8 @@ int read_any(int oldn, int oldm, Cell ***mat1, int *newn, int *newm, const char 
     st.cols = oldm;
     st.col_cap = oldm;
     st.na_seen = FALSE;
+    st.line_no = 0;
+    st.filename = filename;
     for (int i = 0; i < TOKEN_SLOTS; i++)
         st.slot_ptr[i] = st.slots[i];
 

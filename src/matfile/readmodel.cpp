@@ -88,7 +88,7 @@ int check_corpar(const char *column, real value, boolean theta, const TextMatrix
     static const char *const input_names[] = {"Variable", "variable", "Term", "term", NULL};
     char input[STRING_LEN];
     row_name(t, k, input_names, input, sizeof input);
-    fprintf(ofp, theta ? "ERROR: %s = %.15g for input variable %s: theta must not be negative. Nothing stored.\n"
+    refuse(theta ? "ERROR: %s = %.15g for input variable %s: theta must not be negative. Nothing stored.\n"
                        : "ERROR: %s = %.15g for input variable %s: alpha must lie in [0, 2]. Nothing stored.\n",
             column, value, input);
     return 13;
@@ -113,12 +113,12 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
     int d = kr->d[0];
     int m = ka->p + ka->c;
     if (t.rows != d) {
-        fprintf(ofp, "ERROR: Matrix contains too few or too many rows.\n");
+        refuse("ERROR: Matrix contains too few or too many rows.\n");
         release(&t);
         return 5;
     }
     if (t.cols != 2 * m + 1) {
-        fprintf(ofp, "ERROR: Matrix contains too few or too many columns.\n");
+        refuse("ERROR: Matrix contains too few or too many columns.\n");
         release(&t);
         return 1;
     }
@@ -144,7 +144,7 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
             kind[j] = -1;
             if (is(name, "Term", "term") || is(name, "Variable", "variable")) {
                 if (kr->init.X && strcmp(cell, kr->xlabel[k]) != 0) {
-                    fprintf(ofp, "ERROR: Variables in Matrix do not appear in same order as in x matrix\n");
+                    refuse("ERROR: Variables in Matrix do not appear in same order as in x matrix\n");
                     result = 2;
                 }
                 continue;
@@ -152,14 +152,14 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
             boolean theta = strncmp(name, "Theta", 5) == 0 || strncmp(name, "theta", 5) == 0;
             boolean alpha = strncmp(name, "alpha", 5) == 0 || strncmp(name, "Alpha", 5) == 0;
             if (!theta && !alpha) {
-                fprintf(ofp, "ERROR: Couldn't identify label %s .\n", name);
+                refuse("ERROR: Couldn't identify label %s .\n", name);
                 result = 12;
                 continue;
             }
             // The y-variable's name follows "Theta." or "Alpha.".
             int index = -1;
             if (strlen(name) <= 5 || matchvecs(name + 6, m, ylab, &index) != 0) {
-                fprintf(ofp, theta ? "ERROR: Name of a response variable (appended to Theta) unknown\n"
+                refuse(theta ? "ERROR: Name of a response variable (appended to Theta) unknown\n"
                                    : "ERROR: Name of a response variable (appended to Alpha) unknown\n");
                 result = theta ? 10 : 11;
                 continue;
@@ -170,7 +170,7 @@ int read_corpar(KrigModel *kr, KrigArray *ka, const char *filename)
             if (is(cell, "NA", "na")) {
                 missing[j] = TRUE;
             } else if (str_to_real(cell, &value[k][j]) != 0) {
-                fprintf(ofp, "%s", not_numeric);
+                refuse("%s", not_numeric);
                 result = 4;
             } else {
                 result = check_corpar(name, value[k][j], theta, t, k);
@@ -212,12 +212,12 @@ int read_beta(KrigModel **kr, KrigArray *ka, const char *filename)
         return 4;
     }
     if (t.cols >= 4) {
-        fprintf(ofp, "ERROR: Matrix contains too many columns.\n");
+        refuse("ERROR: Matrix contains too many columns.\n");
         release(&t);
         return 4;
     }
     if (ka->init && t.rows != ka->p + ka->c) {
-        fprintf(ofp, "ERROR: Number of rows in matrix does not match with database.\n");
+        refuse("ERROR: Number of rows in matrix does not match with database.\n");
         release(&t);
         return 7;
     }
@@ -246,7 +246,7 @@ int read_beta(KrigModel **kr, KrigArray *ka, const char *filename)
             } else if (is(name, "Variable", "variable")) {
                 has_variable = TRUE;
                 if (has_y && strcmp(cell, (*kr)[k].ylabel) != 0) {
-                    fprintf(ofp, "ERROR: Unsuspected Variable names for reponse(s).\n");
+                    refuse("ERROR: Unsuspected Variable names for reponse(s).\n");
                     name_error = TRUE;
                 } else {
                     label_col[k] = j;
@@ -259,7 +259,7 @@ int read_beta(KrigModel **kr, KrigArray *ka, const char *filename)
                 } else if (str_to_real(cell, &coef[k]) == 0) {
                     coef_set[k] = TRUE;
                 } else {
-                    fprintf(ofp, "%s", not_numeric);
+                    refuse("%s", not_numeric);
                     result = 4;
                     break;
                 }
@@ -333,7 +333,7 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
         return 4;
     }
     if (ka->init && t.rows != ka->p + ka->c) {
-        fprintf(ofp, "ERROR: Number of rows (y variables) does not match database\n");
+        refuse("ERROR: Number of rows (y variables) does not match database\n");
         release(&t);
         return 2;
     }
@@ -376,7 +376,7 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                               strcmp(name, "ErrorVariance") == 0 || strcmp(name, "LogLikelihood") == 0 ||
                               is(name, "Min", "MIN", "min") || is(name, "Max", "max", "MAX");
             if (numeric && !numeric_cell(cell, is(name, "Max", "max", "MAX") ? NO_UPPER_BOUND : NA_VALUE, &value)) {
-                fprintf(ofp, "%s", not_numeric);
+                refuse("%s", not_numeric);
                 result = 1;
                 break;
             }
@@ -386,8 +386,7 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                     static const char *const y_names[] = {"Variable", NULL};
                     char yname[STRING_LEN];
                     row_name(t, k, y_names, yname, sizeof yname);
-                    fprintf(ofp,
-                            "ERROR: StochasticProcessVariance = %.15g for y-variable %s: a variance must not be "
+                    refuse("ERROR: StochasticProcessVariance = %.15g for y-variable %s: a variance must not be "
                             "negative. Nothing stored.\n",
                             value, yname);
                     result = 5;
@@ -400,14 +399,14 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                 if (value > 0)
                     random_error = TRUE;
                 else if (value < 0 && value != NA_VALUE)
-                    fprintf(ofp, "ERROR: Error Variance negative. Ignored.");
+                    refuse("ERROR: Error Variance negative. Ignored.");
             } else if (strcmp(name, "LogLikelihood") == 0) {
                 r->loglike = value;
                 r->loglike_set = TRUE;
             } else if (strcmp(name, "Variable") == 0) {
                 seen_variable = TRUE;
                 if (has_y && strcmp(cell, model->ylabel) != 0) {
-                    fprintf(ofp, "ERROR: Label for y does not match label used earlier\n");
+                    refuse("ERROR: Label for y does not match label used earlier\n");
                     result = 1;
                     break;
                 }
@@ -424,7 +423,7 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
                 } else if (is(cell, "false", "FALSE")) {
                     r->constraint = 0.0;
                 } else {
-                    fprintf(ofp, "ERROR: Label for column 'constraint' must be 'TRUE' or 'FALSE'.\n");
+                    refuse("ERROR: Label for column 'constraint' must be 'TRUE' or 'FALSE'.\n");
                     result = 3;
                     break;
                 }
@@ -458,6 +457,8 @@ int read_ydescrip(KrigModel **kr, KrigArray *ka, const char *filename)
     }
 
     if (result == 0) {
+        // Every column is optional: the file is read and used all the same,
+        // so the command has not failed.
         if (!seen_variable)
             fprintf(ofp, "ERROR: No 'Variable' column. Cannot check variable names.");
         if (!ka->init)

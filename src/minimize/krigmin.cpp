@@ -661,11 +661,14 @@ void init_Minimize(KrigModel *kr, KrigArray *ka, char **token, int n_token, bool
     (void)token;
     (void)random_error;
     if (n_token != 1) {
-        fprintf(ofp, "Unexpected Input. No tokens should follow 'Minimize'\n");
+        refuse("Unexpected Input. No tokens should follow 'Minimize'\n");
         return;
     }
     int status = minimize(kr, ka);
-    // A failure (status MINIMIZE_FAILED) has said so already.
+    // A failure (status MINIMIZE_FAILED) has said so already; it is a failed
+    // command of the run all the same.
+    if (status == MINIMIZE_FAILED)
+        mark_refused();
     if (status == 1)
         nrwarning("Couldn't find Expected Improvement > 0.0");
     else if (status == 2)

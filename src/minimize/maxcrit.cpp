@@ -178,7 +178,7 @@ int MaximalExpectedImprovement(KrigModel *kr, real *MaxExpImp, real *xbest)
     if (CriterionOptimTries == -1)
         CriterionOptimTries = 2 * n;
     if (PtsOutOfRange && strcmp(CriterionOptimStart, "random") != 0) {
-        fprintf(ofp, "ERROR: When one or more X points are outside of the optimization range,\n"
+        refuse("ERROR: When one or more X points are outside of the optimization range,\n"
                      "    CriterionOptimStart=random needed.\n");
         return 3;
     }

@@ -152,6 +152,7 @@ void init_MinStage(KrigModel *kr, KrigArray *ka, char **token, int n_token)
 {
     if (n_token != 4 || strcmp(token[2], ">") != 0) {
         printf("Usage: MinimizeStage number_points  >output_filename\n");
+        mark_refused();
         return;
     }
     // The count's leading integer; none, or one beyond the integer range,
@@ -160,8 +161,11 @@ void init_MinStage(KrigModel *kr, KrigArray *ka, char **token, int n_token)
     long value = strtol(token[1], NULL, 10);
     int number = errno == ERANGE || value > INT_MAX ? 0 : (int)value;
     if (number <= 0) {
-        fprintf(ofp, "Sorry, command ignored. Integer value needed for MinimizeStage.\n");
+        refuse("Sorry, command ignored. Integer value needed for MinimizeStage.\n");
         return;
     }
-    MinimizeStage(kr, ka, number, token[3]);
+    // No proposal means no new design file: a batch run must not go on
+    // with an older one.
+    if (MinimizeStage(kr, ka, number, token[3]) != 0)
+        mark_refused();
 }

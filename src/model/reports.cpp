@@ -121,7 +121,7 @@ boolean initialized(const InitStruct *init, const char *n1, const char *n2, cons
         if (!initialized_check(init, name, display)) {
             valid = FALSE;
             if (report)
-                fprintf(ofp, "Sorry, can't do that. %s is not initialized.\n", display);
+                refuse("Sorry, can't do that. %s is not initialized.\n", display);
         }
     }
     return valid;
@@ -131,7 +131,7 @@ boolean initialized(const KrigArray *ka)
 {
     if (ka != NULL && ka->p > 0)
         return TRUE;
-    fprintf(ofp, "Sorry, there are no response variables.\n");
+    refuse("Sorry, there are no response variables.\n");
     return FALSE;
 }
 

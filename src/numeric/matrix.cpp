@@ -6,6 +6,7 @@
 
 #include "numeric/multiarch.h"
 #include "numeric/nrerror.h"
+#include "numeric/numtext.h"
 
 void init_real_vec(real x, int n, real *vec)
 {
@@ -50,9 +51,7 @@ void copy_matrix(int n, int m, real **mat, int offset, real **mat_copy, int cp_o
 
 void real_to_cell(real x, char *cell)
 {
-    int len = snprintf(cell, STRING_LEN, "%f", x);
-    if (len > MAX_FILE_WORD)
-        snprintf(cell, STRING_LEN, "%.15e", x);
+    exact_real_text_within(x, "%f", MAX_FILE_WORD, cell, STRING_LEN);
 }
 
 void copy_matrix(int n, int m, real **mat, int offset, string **mat_copy, int cp_offset)

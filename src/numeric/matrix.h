@@ -25,10 +25,10 @@ void copy_real_vector(int p, const real *vec1, real *vec2);
 void copy_real_vector_minus_one(int p, const real *orig, int omit, real *copy);
 // The n rows (p columns) of orig except row `omit`, in order, into copy.
 void copy_real_matrix_minus_1row(int n, int p, real **orig, int omit, real **copy);
-// Writes x with "%f" into a 30-byte cell. A number whose six-decimal text is
-// longer than a matrix file's words may be is written in exponent form
-// instead ("%.15e"), which reads back as the same number to about 16 digits,
-// rather than being cut off.
+// Writes x into a 30-byte cell as "%f" where that text reads back as the
+// same number, otherwise with the fewest significant digits that do (the
+// exponent form where "%f" would be longer than a matrix file's words may
+// be): a table written to a file and read back holds exactly the numbers.
 void real_to_cell(real x, char *cell);
 // copy[i] = orig[i] for i < n.
 void copy_string(int n, const string *orig, string *copy);

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -63,6 +65,28 @@ void replay_fatal(const FatalTrap *trap)
     if (trap->with_value)
         nrerror(trap->text, trap->value, trap->label);
     nrerror(trap->text);
+}
+
+// Set by any thread whose work is refused; read at the end of the run.
+static std::atomic<bool> refused_in_run(false);
+
+void mark_refused()
+{
+    refused_in_run = true;
+}
+
+boolean any_refused()
+{
+    return refused_in_run ? TRUE : FALSE;
+}
+
+void refuse(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vfprintf(ofp, format, args);
+    va_end(args);
+    mark_refused();
 }
 
 void nrinfo(const char *text)

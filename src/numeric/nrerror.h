@@ -46,6 +46,15 @@ void warnings_end_command();
 // held back as if given here with nrwarning.
 void write_report_text(const char *text, size_t len);
 
+// Refusals. A command that is refused or fails writes its message with
+// refuse (printf-style, to `ofp`) or, when the message goes elsewhere, calls
+// mark_refused; the run remembers it, so that a batch run whose commands did
+// not all succeed ends with a non-zero exit status.
+void refuse(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void mark_refused();
+// TRUE once any command of the run has been refused.
+boolean any_refused();
+
 // A fatal error held back. While a thread has a trap set, a fatal error in
 // that thread writes nothing and ends nothing: it records itself in the
 // trap, calls on_raise(context) and leaves the thread waiting, its work

@@ -27,17 +27,33 @@ static int field_width(const char *fmt)
     return atoi(p);
 }
 
+// The fewest significant digits, 6 to 17, in "%g" form right-aligned in
+// `width`, that read back as x.
+static void shortest_text(real x, int width, char *text, size_t size)
+{
+    for (int digits = 6; digits <= 17; digits++) {
+        snprintf(text, size, "%*.*g", width, digits, x);
+        if (reads_back_as(text, x))
+            return;
+    }
+}
+
 int exact_real_text(real x, const char *fmt, char *buf, size_t len)
 {
     char text[64];
     snprintf(text, sizeof text, fmt, x);
-    if (std::isfinite(x) && !reads_back_as(text, x)) {
-        for (int digits = 6; digits <= 17; digits++) {
-            snprintf(text, sizeof text, "%*.*g", field_width(fmt), digits, x);
-            if (reads_back_as(text, x))
-                break;
-        }
-    }
+    if (std::isfinite(x) && !reads_back_as(text, x))
+        shortest_text(x, field_width(fmt), text, sizeof text);
+    snprintf(buf, len, "%s", text);
+    return (int)strlen(buf);
+}
+
+int exact_real_text_within(real x, const char *fmt, int longest, char *buf, size_t len)
+{
+    char text[64];
+    exact_real_text(x, fmt, text, sizeof text);
+    if (std::isfinite(x) && (int)strlen(text) > longest)
+        shortest_text(x, field_width(fmt), text, sizeof text);
     snprintf(buf, len, "%s", text);
     return (int)strlen(buf);
 }

@@ -17,6 +17,12 @@
 // Returns the length of the text; a text longer than len - 1 is cut there.
 int exact_real_text(real x, const char *fmt, char *buf, size_t len);
 
+// As exact_real_text, but a text longer than `longest` characters (a fixed
+// layout grows with the magnitude: 1e300 has 301 digits) is replaced by the
+// fewest significant digits that read back, in "%g" form in the field
+// width of fmt.
+int exact_real_text_within(real x, const char *fmt, int longest, char *buf, size_t len);
+
 // TRUE when text (a whole word) reads back as exactly x.
 boolean reads_back_as(const char *text, real x);
 

@@ -145,3 +145,4 @@ real memory_bytes()
         return 0.0;
     return (real)pages * (real)page_size;
 }
+

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# A run stopped by SIGTERM or SIGINT during a long Fit or Minimize ends
-# through the normal exit path: the exit status is the signal's number, the
-# report written so far is complete, and during Minimize the last temporary
-# dump reads back through the object readers.
+# A run stopped by SIGTERM or SIGINT during a long Fit or Minimize ends with
+# the signal's number as exit status, the report written so far is complete
+# up to its last line, and during Minimize the last temporary dump reads back
+# through the object readers. With the second argument "effects" (a long
+# run): a large JointEffects file interrupted by SIGTERM or SIGHUP while it
+# is written is left as it was, or absent.
 set -u
 binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$(mktemp -d)
@@ -34,6 +36,51 @@ interrupt() { # pid file signal
     kill "-$3" "$1"
     wait "$1"
 }
+
+if [ "${2:-}" = effects ]; then
+# A large JointEffects file, interrupted while it is written (its temporary
+# file exists): the file keeps its old content, or is absent when there was
+# none, and no temporary file is left behind. SIGTERM and SIGHUP alike.
+effects_cmd() { # grid size
+    printf 'X < x.mat\ny < y.mat\nXDescription < r.mat\nStochasticProcessModel < c.mat\n' > "effects$1.cmd"
+    printf 'RegressionModel < b.mat\nYDescription < d.mat\nGridSize = %s\nJointEffects > joint.mat\nQuit\n' "$1" \
+        >> "effects$1.cmd"
+}
+effects_cmd 20
+effects_cmd 450
+rm -f temp_*.mat
+"$binary" effects20.cmd effects20.report || fail "JointEffects: a small grid fails"
+[ "$(grep -c '^ *[0-9]' joint.mat)" = 400 ] || fail "JointEffects: the small grid does not give 400 rows"
+cp joint.mat old_joint.mat
+for signal in TERM HUP; do
+    for start in old none; do
+        if [ $start = old ]; then cp old_joint.mat joint.mat; else rm -f joint.mat; fi
+        "$binary" effects450.cmd effects450.report &
+        pid=$!
+        hit=no
+        for _ in $(seq 6000); do
+            if compgen -G 'joint.mat.??????' > /dev/null; then hit=yes; break; fi
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.01
+        done
+        kill "-$signal" "$pid"
+        wait "$pid"
+        status=$?
+        [ $hit = yes ] || fail "JointEffects ($signal): the write was not caught"
+        expected=$(kill -l "$signal" >/dev/null && echo $(( $(kill -l "$signal") )))
+        [ "$status" = "$expected" ] || fail "JointEffects ($signal): exit status $status, expected $expected"
+        compgen -G 'joint.mat.*' > /dev/null && fail "JointEffects ($signal): a temporary file is left: $(ls joint.mat.*)"
+        if [ $start = old ]; then
+            cmp -s joint.mat old_joint.mat || fail "JointEffects ($signal): the old file was changed"
+        else
+            [ -e joint.mat ] && fail "JointEffects ($signal): a file appeared although the write was interrupted"
+        fi
+        tail -c 1 effects450.report | od -c | grep -q '\\n' || fail "JointEffects ($signal): the report ends mid-line"
+    done
+done
+    echo "interrupted effects left no half-written file"
+    exit 0
+fi
 
 # Minimize, stopped while the objective runs after the first refit at 100 runs.
 cat > min.cmd <<'CMD'

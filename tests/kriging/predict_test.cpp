@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -456,7 +458,9 @@ TEST(Predict, DesignPointsWithoutRandomErrorGiveTheResponsesBack)
     }
 }
 
-TEST(Predict, ModelsWithoutParametersGetMissingColumns)
+// While any model lacks a part, nothing is read, predicted or written: a
+// file with columns of nothing would pass for a result.
+TEST(Predict, ModelsWithoutParametersAreRefused)
 {
     Session s;
     Problem problem;
@@ -466,14 +470,8 @@ TEST(Predict, ModelsWithoutParametersGetMissingColumns)
     const std::string missing = "Sorry, can't do that. alpha is not initialized.\n"
                                 "Sorry, can't do that. theta is not initialized.\n"
                                 "Sorry, can't do that. Regression Matrix is not initialized.\n";
-    EXPECT_EQ(s.report(), "Reading from new.mat.\nPredicting c ... \n" + missing + "Predicting y ... \n" + missing +
-                              "Writing to file out.mat.\n");
-    Output out("out.mat");
-    ASSERT_EQ(out.code, 0);
-    ASSERT_EQ(out.m, 4);
-    for (int i = 0; i < out.n; i++)
-        for (int j = 0; j < 4; j++)
-            EXPECT_EQ(out.mat[i][j], NA_VALUE);
+    EXPECT_EQ(s.report(), missing + missing);
+    EXPECT_FALSE(file_exists("out.mat"));
     // No derived matrix was computed for them.
     EXPECT_FALSE(s.kr[0].init.R);
     EXPECT_FALSE(s.kr[0].init.U);
@@ -490,15 +488,58 @@ TEST(Predict, VarianceReadAsMissingIsNotUsed)
                            {{"c", "0.6", "0.2", "NA", "1.8", "TRUE"}, {"y", "NA", "0", "NA", "NA", "FALSE"}}));
     problem.load(s);
     krigpredict(s.kr, s.ka, "new.mat", "out.mat");
-    EXPECT_EQ(s.report(), "Reading from new.mat.\nPredicting c ... \nPredicting y ... \n"
-                          "Sorry, can't do that. Stochastic Process Variance is not initialized.\n"
-                          "Writing to file out.mat.\n");
+    EXPECT_EQ(s.report(), "Sorry, can't do that. Stochastic Process Variance is not initialized.\n");
+    EXPECT_FALSE(file_exists("out.mat"));
+}
+
+// A point with a missing input is predicted as NA, with a warning; the other
+// points are predicted as they would be alone.
+TEST(Predict, PointsWithAMissingInputArePredictedAsMissing)
+{
+    Session s;
+    Problem problem;
+    problem.write_files();
+    std::vector<Row> rows;
+    for (size_t i = 0; i < problem.points.size(); i++) {
+        const auto &x = problem.points[i];
+        rows.push_back({fixed5(x[0]), i == 2 || i == 5 ? "NA" : fixed5(x[1]), i == 5 ? "na" : fixed5(x[2])});
+    }
+    write_file("gaps.mat", matrix_text("new points", {"u", "v", "w"}, rows));
+    problem.load(s);
+    krigpredict(s.kr, s.ka, "gaps.mat", "out.mat");
+    EXPECT_NE(s.report().find("WARNING: 2 points of gaps.mat have a missing input (NA), the first in row 3: "
+                              "predicted as NA.\n"),
+              std::string::npos);
     Output out("out.mat");
     ASSERT_EQ(out.code, 0);
+    ASSERT_EQ(out.n, (int)problem.points.size());
     for (int i = 0; i < out.n; i++) {
-        expect_written(out.mat[i][0], reference::predict(problem.c, problem.points[i]).value, "Pred.c");
-        EXPECT_EQ(out.mat[i][2], NA_VALUE);
-        EXPECT_EQ(out.mat[i][3], NA_VALUE);
+        if (i == 2 || i == 5) {
+            for (int j = 0; j < 4; j++)
+                EXPECT_EQ(out.mat[i][j], NA_VALUE) << i;
+            continue;
+        }
+        reference::Prediction py = reference::predict(problem.y, problem.points[i]);
+        expect_written(out.mat[i][2], py.value, "Pred.y row " + std::to_string(i + 1));
+        expect_written(out.mat[i][3], py.se, "SE.y row " + std::to_string(i + 1));
+    }
+    EXPECT_NE(read_file("out.mat").find("\n    3          NA          NA          NA          NA  \n"),
+              std::string::npos);
+}
+
+// The output never replaces the input, by either name.
+TEST(Predict, OutputOverTheInputIsRefused)
+{
+    Session s;
+    Problem problem;
+    problem.write_files();
+    problem.load(s);
+    std::string before = read_file("new.mat");
+    ASSERT_EQ(link("new.mat", "same.mat"), 0);
+    for (const char *out : {"new.mat", "same.mat", "./new.mat"}) {
+        krigpredict(s.kr, s.ka, "new.mat", out);
+        EXPECT_EQ(s.report(), std::string("Sorry, ") + out + " is the input file of this command. Nothing written.\n");
+        EXPECT_EQ(read_file("new.mat"), before);
     }
 }
 

@@ -237,18 +237,22 @@ TEST_P(ReadMatrix, TokenLimitsOfALine)
     EXPECT_EQ(over.code, 2);
     EXPECT_EQ(over.report, reading("More Tokens in line than code can handle\n"));
 
-    // A 28-character word is a name; a 29-character one ends the program.
+    // A 28-character word is a name; a 29-character one is refused with the
+    // file, its line and the limit, and nothing is stored.
     RealRead wide;
     read_text(wide, kSep + std::string(28, 'w') + "\n" + kSep + "1\n");
     ASSERT_EQ(wide.code, 0);
     EXPECT_EQ(wide.names()[0], std::string(28, 'w'));
-    write_file("long.mat", kSep + std::string(29, 'w') + "\n" + kSep + "1\n");
-    string *labels = nullptr;
-    real **mat = nullptr;
-    int n = 0, m = 0;
-    ReportCapture capture;
-    EXPECT_FATAL(read_matrix(0, 0, &mat, &n, &m, "long.mat", &labels),
-                 "tokenize: attempt to write over max length of a token");
+    RealRead long_name;
+    read_text(long_name, "title\n" + kSep + std::string(29, 'w') + "\n" + kSep + "1\n");
+    EXPECT_EQ(long_name.code, 2);
+    EXPECT_EQ(long_name.report,
+              reading("ERROR: Line 3 of in.mat holds a name or value longer than 28 characters. Nothing stored.\n"));
+    RealRead long_value;
+    read_text(long_value, kSep + "a b\n" + kSep + "1 2\n3 " + std::string(40, '4') + "\n");
+    EXPECT_EQ(long_value.code, 2);
+    EXPECT_EQ(long_value.report,
+              reading("ERROR: Line 5 of in.mat holds a name or value longer than 28 characters. Nothing stored.\n"));
 }
 
 TEST_P(ReadMatrix, HeaderAndDataLinesHoldAtMost148Characters)
@@ -443,16 +447,23 @@ TEST_P(ReadMatrix, TextCellsKeepTheirTokens)
 
 TEST_P(ReadMatrix, LineEndingsAndControlBytes)
 {
-    // Carriage returns stay attached to the last word of each line.
-    std::string crlf = "Version\r\n-----\r\nCase a b\r\n-----\r\n1 1 2\r\n2 3 4\r\n";
+    // CRLF line ends read as plain ones, in both forms; a line of 147
+    // characters with CRLF is within the limit.
+    std::string crlf = "Version\r\n-----\r\nCase a b\r\n-----\r\n1 1 2\r\n2 3 4.5\r\n";
     RealRead r;
     read_text(r, crlf);
-    EXPECT_EQ(r.code, 11);
+    ASSERT_EQ(r.code, 0) << r.report;
+    ASSERT_EQ(r.n, 2);
+    EXPECT_EQ(r.names()[1], "b");
+    EXPECT_EQ(r.mat[1][1], 4.5);
     TextRead t;
     read_text(t, crlf);
     ASSERT_EQ(t.code, 0);
-    EXPECT_EQ(t.names()[1], "b\r");
-    EXPECT_STREQ(t.mat[1][1], "4\r");
+    EXPECT_EQ(t.names()[1], "b");
+    EXPECT_STREQ(t.mat[1][1], "4.5");
+    RealRead wide;
+    read_text(wide, "-----\r\na" + std::string(145, ' ') + "b\r\n-----\r\n1 2\r\n");
+    EXPECT_EQ(wide.code, 0) << wide.report;
 
     // A missing final newline still ends the last row.
     RealRead no_newline;

@@ -84,11 +84,24 @@ TEST(Tokenize, AtMostOneTokenFewerThanSlots)
     EXPECT_EQ(sep.result, 2);
 }
 
-TEST(Tokenize, CarriageReturnIsPartOfTheLastWord)
+// CRLF line ends are plain line ends; a carriage return elsewhere is a word
+// character.
+TEST(Tokenize, CarriageReturnBeforeTheLineEndEndsTheLine)
 {
-    Tokens t = split("1.5 2.5\r\n");
-    ASSERT_EQ(t.count, 2);
-    EXPECT_EQ(t.words[1], "2.5\r");
+    struct { const char *line; std::vector<std::string> words; } cases[] = {
+        {"1.5 2.5\r\n", {"1.5", "2.5"}},
+        {"1.5 2.5\r", {"1.5", "2.5"}},
+        {"X < a.mat\r\n", {"X", "<", "a.mat"}},
+        {"x = 1 \r\n", {"x", "=", "1"}},
+        {"\r\n", {}},
+        {"a\rb c\r\n", {"a\rb", "c"}},
+        {"a \r\r\n", {"a", "\r"}},
+    };
+    for (const auto &c : cases) {
+        Tokens t = split(c.line);
+        EXPECT_EQ(t.result, 0) << c.line;
+        EXPECT_EQ(t.words, c.words) << c.line;
+    }
 }
 
 TEST(Tokenize, WordLengthLimit)
@@ -96,9 +109,14 @@ TEST(Tokenize, WordLengthLimit)
     Tokens ok = split(std::string(28, 'w') + "\n", 30, 30);
     EXPECT_EQ(ok.result, 0);
     EXPECT_EQ(ok.words[0].size(), 28u);
-    EXPECT_EXIT(split(std::string(29, 'w') + "\n", 30, 30), testing::ExitedWithCode(1),
-                "MORLA ERROR... \ntokenize: attempt to write over max length of a token \n"
-                "Now exiting to system ... \n ");
+    // One more is refused, not fatal, and silent: the caller names the file
+    // and line.
+    for (const std::string &line : {std::string(29, 'w') + "\n", "a " + std::string(40, 'w') + " b\n"}) {
+        Tokens long_word = split(line, 30, 30);
+        EXPECT_EQ(long_word.result, TOKEN_TOO_LONG);
+        EXPECT_EQ(long_word.count, 30);
+        EXPECT_EQ(long_word.report, "");
+    }
 }
 
 TEST(Tokenize, NonAsciiBytesAreWordCharacters)

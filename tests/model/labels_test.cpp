@@ -190,12 +190,12 @@ TEST_F(Models, RegressionTable)
     frei(rows, cols, &table);
     frei(cols, &names);
 
-    // A coefficient too long for "%f" in a cell goes to exponent form.
+    // A coefficient too long for "%f" in a cell: the fewest digits that read back.
     kr[0].beta[0] = -1e25;
     kr[0].init.beta = TRUE;
     ASSERT_EQ(construct_beta(NULL, kr, &table, &names, &rows, &cols), 0);
     EXPECT_EQ(rows, 1);
-    EXPECT_STREQ(table[0][2], "-1.000000000000000e+25");
+    EXPECT_STREQ(table[0][2], "-1e+25");
     EXPECT_EQ(strtod(table[0][2], NULL), -1e25);
     frei(rows, cols, &table);
     frei(cols, &names);
@@ -224,7 +224,9 @@ TEST_F(Models, DescriptionColumnsFollowTheState)
     EXPECT_EQ(row(names, cols), (Row{"Variable", "ErrorVariance", "NumberObs"}));
     EXPECT_EQ(row(table[0], cols), (Row{"y1", "NA", "5"}));
 
-    // After a fit: process variance 0.8 * 2 and error variance 0.2 * 2.
+    // After a fit: process variance 0.8 * 2 and error variance (1 - 0.8) * 2,
+    // which in doubles is 0.3999999999999999 (1 - 0.8 = 0.19999999999999996):
+    // the table holds the very number, not "0.400000".
     for (int j = 0; j < 2; j++) {
         kr[j].var[0] = 2.0;
         kr[j].stochratio[0] = 0.8;
@@ -234,8 +236,8 @@ TEST_F(Models, DescriptionColumnsFollowTheState)
     build();
     EXPECT_EQ(row(names, cols),
               (Row{"Variable", "LogLikelihood", "StochasticProcessVariance", "ErrorVariance", "NumberObs"}));
-    EXPECT_EQ(row(table[0], cols), (Row{"y1", "-12.250000", "1.600000", "0.400000", "5"}));
-    EXPECT_EQ(row(table[1], cols), (Row{"y2", "NA", "1.600000", "0.400000", "5"}));
+    EXPECT_EQ(row(table[0], cols), (Row{"y1", "-12.250000", "1.600000", "0.3999999999999999", "5"}));
+    EXPECT_EQ(row(table[1], cols), (Row{"y2", "NA", "1.600000", "0.3999999999999999", "5"}));
 
     RandomError = FALSE;
     ka->ydescrip_init = TRUE;

@@ -119,18 +119,26 @@ TEST(MatrixUtilities, RealToText)
     EXPECT_STREQ(text[0][2], "-1.250000");
     EXPECT_STREQ(text[0][3], "2.500000");
     // Too long for a word of a matrix file (28 characters) with six decimals:
-    // exponent form, same value.
+    // the fewest digits that read back, same value.
     src.m[0][0] = 1e22;
     src.m[0][1] = -3.5e21;
     copy_matrix(1, 2, src.m, 0, text, 0);
-    EXPECT_STREQ(text[0][0], "1.000000000000000e+22");
-    EXPECT_STREQ(text[0][1], "-3.500000000000000e+21");
+    EXPECT_STREQ(text[0][0], "1e+22");
+    EXPECT_STREQ(text[0][1], "-3.5e+21");
+    // Six decimals that lose digits: as many as it takes, at any magnitude.
+    src.m[0][0] = 5.3123e-5;
+    src.m[0][1] = 1.0 / 3.0;
+    src.m[0][2] = -2.5e-300;
+    copy_matrix(1, 3, src.m, 0, text, 0);
+    EXPECT_STREQ(text[0][0], "5.3123e-05");
+    EXPECT_STREQ(text[0][1], "0.3333333333333333");
+    EXPECT_STREQ(text[0][2], "-2.5e-300");
     src.m[0][0] = 9.99e20; // "%f" still fits: 28 characters
     copy_matrix(1, 1, src.m, 0, text, 0);
     EXPECT_EQ(strlen(text[0][0]), 28u);
     src.m[0][0] = 8e21; // 29 characters would not read back
     copy_matrix(1, 1, src.m, 0, text, 0);
-    EXPECT_STREQ(text[0][0], "8.000000000000000e+21");
+    EXPECT_STREQ(text[0][0], "8e+21");
     EXPECT_FATAL(copy_matrix(1, 1, src.m, 0, text, -2),
                  "copy_matrix real to string with offsets: one of the  offset <0 ");
     frei(1, 4, &text);
