@@ -20,7 +20,7 @@ namespace {
 
 // The option settings at start-up.
 struct Settings {
-    int MleTries, MinSample, GridSize, MinimizationMleFrequency, MaxObsForMle, GlobalEiParam;
+    int MleTries, MinSample, MaximumSample, GridSize, MinimizationMleFrequency, MaxObsForMle, GlobalEiParam;
     int CriterionOptimTries;
     boolean init_FuncName, SystemCommandFunction, init_MinTarget, RandomError;
     real MinimizationMlePerc, MinTarget, StopTolAbs, StopTolRel, OptTolAbs, OptTolRel, StopCritPerc;
@@ -29,7 +29,7 @@ struct Settings {
 };
 
 #define SETTINGS_SCALARS(X)                                                                                      \
-    X(MleTries) X(MinSample) X(GridSize) X(MinimizationMleFrequency) X(MaxObsForMle) X(GlobalEiParam)            \
+    X(MleTries) X(MinSample) X(MaximumSample) X(GridSize) X(MinimizationMleFrequency) X(MaxObsForMle) X(GlobalEiParam)            \
     X(CriterionOptimTries) X(init_FuncName) X(SystemCommandFunction) X(init_MinTarget) X(RandomError)            \
     X(MinimizationMlePerc) X(MinTarget) X(StopTolAbs) X(StopTolRel) X(OptTolAbs) X(OptTolRel) X(StopCritPerc)
 #define SETTINGS_TEXTS(X) X(FuncName) X(StopCrit) X(CriterionOptimMethod) X(CriterionOptimStart)

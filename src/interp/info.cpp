@@ -25,6 +25,7 @@ const char *const COMMAND_LIST[] = {
     "GridSize \t\t\t= {number} #default is 10\n",
     "GlobalExpectedImprovement\t= {number} #default is 1\n",
     "MinimumSample\t \t\t= {number} #default is 0\n",
+    "MaximumSample\t \t\t= {number} #no cap by default\n",
     "MleFrequency\t\t \t= {number} #default is 1\n",
     "MleMaxObs\t            \t= {number} #default is 200\n",
     "MlePercentage\t\t\t= {number} #absent by default\n",

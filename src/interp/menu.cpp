@@ -133,6 +133,7 @@ const Command commands[] = {
     {"ObjectiveFunction", run_equal_init},
     {"RandomSeed", run_equal_init},
     {"MinimumSample", run_equal_init},
+    {"MaximumSample", run_equal_init},
     {"GridSize", run_equal_init},
     {"StoppingCriterion", run_equal_init},
     {"MleFrequency", run_equal_init},

@@ -141,6 +141,8 @@ void equal_init(KrigModel *kr, char **token, int n_token)
         set_random_seed(value);
     } else if (strcmp(key, "MinimumSample") == 0) {
         set_positive_int(value, &MinSample, "Sorry, command ignored. MinimumSample>0, integer .\n");
+    } else if (strcmp(key, "MaximumSample") == 0) {
+        set_positive_int(value, &MaximumSample, "Sorry, command ignored. MaximumSample>0, integer .\n");
     } else if (strcmp(key, "GridSize") == 0) {
         set_positive_int(value, &GridSize, "Sorry, command ignored. GridSize>0 , integer.\n");
     } else if (strcmp(key, "MleFrequency") == 0) {

@@ -19,6 +19,7 @@
 #include "model/settings.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
+#include "numeric/unix.h"
 
 namespace {
 
@@ -31,6 +32,23 @@ real reported_criterion(real max_exp_imp)
     if (GlobalEiParam == 0)
         return max_exp_imp;
     return pow(max_exp_imp, 1.0 / GlobalEiParam);
+}
+
+// TRUE when a batch of `number` points on a design of n runs fits the
+// machine's memory: each choice holds the correlation matrix and the
+// eigenvectors of the augmented design, so the storage grows with the square
+// of the design and the batch. Otherwise says so.
+boolean batch_fits_memory(int number, int n, int d, int r)
+{
+    double rows = (double)n + number;
+    double bytes = sizeof(real) * (2.0 * (rows + r) * (rows + r) + rows * (d + 1));
+    double memory = memory_bytes();
+    if (rows <= INT_MAX && (memory == 0.0 || bytes <= memory))
+        return TRUE;
+    fprintf(ofp, "Sorry, command ignored. MinimizeStage %d needs about %.3g GB, more than the machine's memory "
+                 "(%.3g GB).\n",
+            number, bytes / 1e9, memory / 1e9);
+    return FALSE;
 }
 
 } // namespace
@@ -47,6 +65,8 @@ int MinimizeStage(KrigModel *kr, KrigArray *ka, int number, const char *outfile)
         return 0;
 
     int n = target->n[0], d = target->d[0], r = target->r[0];
+    if (!batch_fits_memory(number, n, d, r))
+        return MINIMIZE_FAILED;
     criterion_state(kr, ka, 1);
     if (ka->p > 1)
         nrinfo("MinimizeStage for first non - constraint only.");

@@ -13,8 +13,10 @@ void init_MinStage(KrigModel *kr, KrigArray *ka, char **token, int n_token);
 
 // Chooses `number` points for the fitted models and writes the design with
 // the new points appended to outfile ("screen" or "s": the report). Returns
-// the status of the last criterion search (0 when all points were chosen).
-// The models are not changed.
+// the status of the last criterion search (0 when all points were chosen),
+// or MINIMIZE_FAILED when the batch's storage would exceed the machine's
+// memory (refused with a message, nothing chosen). The models are not
+// changed.
 int MinimizeStage(KrigModel *kr, KrigArray *ka, int number, const char *outfile);
 
 #endif

@@ -2,6 +2,12 @@
 // the exchange file "morla.temp", the program runs (by name, or as a whole
 // shell command whose results are awaited by polling the file), and the new
 // values of every response and constraint are read back from the same file.
+//
+// The exchange file is used only while it is a regular file: it is never
+// followed through a symbolic link, and a FIFO, device or directory of that
+// name is refused. Every failure (of the file, of the program, of its
+// values) is reported on the report stream and returned, never fatal, so
+// that the caller keeps every run made so far.
 #ifndef MORLA_OBJECTIVE_H
 #define MORLA_OBJECTIVE_H
 
@@ -17,32 +23,35 @@
 extern const char *objective_poll_command;
 extern int objective_max_tries;
 
+// TRUE when an evaluation can start: the command built from funcname fits
+// its buffer, and "morla.temp" is absent or a regular file (not a symbolic
+// link). Otherwise the reason is written to `ofp` ("Sorry, ...") and FALSE
+// returned; nothing is changed.
+boolean objective_ready(const char *funcname);
+
 // Evaluates the objective at the new point xbest (d reals) and stores the ny
 // values it returns in newy, in the order of the model array. The file
-// "morla.temp" is written with "%d " (d) and " %f " per coordinate, then:
+// "morla.temp" is written with "%d " (d) and " %s " per coordinate, each
+// coordinate in text that reads back as exactly the same number, then:
 //   SystemCommandFunction set: funcname is run as it is, and the file is
-//     polled (wait_morlatemp) until it holds d + 1 + ny tokens;
+//     polled until d + 1 + ny tokens stand on complete lines (each followed
+//     by a line end): a value still being written never counts;
 //   otherwise: "funcname morla.temp" is run, and the file is read when the
-//     program ends.
+//     program ends (no line end needed).
 // Tokens 0..d are skipped; the next ny are the values, where "NA" or "na"
-// gives the missing value -1e14; tokens after them are ignored. Every failure
-// (file not writable or readable, too few tokens, a token of more than 149
-// characters, a value that is not a finite number, a program name too long
-// for the command) is fatal. The file is left in place.
-void sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *newy);
+// gives the missing value -1e14; tokens after them are ignored. Returns 0
+// when every value was read. Otherwise returns 1 after an "ERROR: " message
+// on `ofp` that names the command and the fault: the file could not be
+// written (or is a link or not a regular file), the program ended with a
+// non-zero exit status or by a signal (or could not be run), too few values
+// (after objective_max_tries polls in the command form), a value that is not
+// a finite number (trailing text, a NUL byte) or of more than 149
+// characters; where the file could be read, a line "morla.temp holds: ..."
+// shows what was in it.
+int sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *newy);
 
-// Reads the program's values back from "morla.temp": tokens 0..d skipped,
-// the next ny into newy ("NA" or "na" gives -1e14). Every failure (no file,
-// too few tokens, a token of more than 149 characters, a value that is not a
-// finite number) is fatal.
-void read_morlatemp(int d, int ny, real *newy);
-
-// Waits until "morla.temp" holds at least n_entries tokens: checks the file,
-// and runs the poll command between two checks. When ready, writes
-// "Execution of System Command : %d cycles of 10 real time seconds\n" with
-// the number of polls to `ofp`. Fatal if the file cannot be opened, and
-// fatal with exit status 2 once objective_max_tries polls have not
-// sufficed.
-void wait_morlatemp(int n_entries);
+// Removes "morla.temp" when sample_new_y has written it since the last
+// removal; otherwise leaves any file of that name alone.
+void remove_exchange_file();
 
 #endif

@@ -40,6 +40,8 @@ void database(const KrigModel *kr, const KrigArray *ka)
         fprintf(ofp, "MlePercentage:                       %3.1e\n", MinimizationMlePerc);
     if (init_MinTarget)
         fprintf(ofp, "MinimizationTarget:                    %4.1e\n", MinTarget);
+    if (MaximumSample > 0)
+        fprintf(ofp, "MaximumSample:                          %3d\n", MaximumSample);
     fprintf(ofp, "MleMaxObs:\t\t \t       %4d\n", MaxObsForMle);
     if (GlobalEiParam != 1)
         fprintf(ofp, "GlobalExpectedImprovement:              %3d\n", GlobalEiParam);

@@ -6,6 +6,7 @@ char FuncName[FUNCNAME_LEN] = "";
 boolean init_FuncName = FALSE;
 boolean SystemCommandFunction = FALSE;
 int MinSample = 0;
+int MaximumSample = 0;
 int GridSize = 10;
 int MinimizationMleFrequency = 1;
 int MaxObsForMle = 200;

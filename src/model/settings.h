@@ -13,6 +13,7 @@ extern char FuncName[FUNCNAME_LEN];   // objective-function command or program
 extern boolean init_FuncName;         // an objective function has been given
 extern boolean SystemCommandFunction; // FuncName is a shell command of words
 extern int MinSample;                 // observations needed before convergence counts
+extern int MaximumSample;             // Minimize stops at this many runs (0: no cap)
 extern int GridSize;                  // points per input of evaluation grids
 extern int MinimizationMleFrequency;  // refit every this many iterations
 extern int MaxObsForMle;              // periodic refits stop at this many observations

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "numeric/nrerror.h"
@@ -85,25 +86,62 @@ int available_cores()
     return count > 0 ? count : 1;
 }
 
-void exec_system(const char *command)
+int exec_system(const char *command)
 {
-    // Flushed before the fork, so that a child ending through exit() cannot
-    // write the parent's pending output a second time.
+    // Flushed before the fork, so that a child cannot write the parent's
+    // pending output a second time.
     fflush(ofp);
     fflush(stdout);
     fflush(stderr);
     pid_t pid = fork();
     if (pid < 0)
-        return;
+        return EXEC_NOT_STARTED;
     if (pid == 0) {
         // Whatever the command prints is a progress message for the user: it
         // goes to standard error, never into the report and never back to a
         // shell.
         dup2(STDERR_FILENO, STDOUT_FILENO);
         execlp("sh", "sh", "-c", command, (char *)NULL);
-        nrerror("exec_system: Likely reasons: \n\t (1) Minimization function does not exist (in specified "
-                "directory) \n\t (2) 2 morla processes running simultaneously accessing morla.temp");
+        // The child leaves without the parent's exit handlers and buffers.
+        static const char reasons[] =
+            "MORLA ERROR... \nexec_system: Likely reasons: \n\t (1) Minimization function does not exist (in "
+            "specified directory) \n\t (2) 2 morla processes running simultaneously accessing morla.temp \n";
+        ssize_t ignored = write(STDERR_FILENO, reasons, sizeof reasons - 1);
+        (void)ignored;
+        _exit(127);
     }
-    while (waitpid(pid, NULL, 0) < 0 && errno == EINTR)
-        ;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return EXEC_NOT_STARTED;
+    }
+    if (WIFSIGNALED(status))
+        return -WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+void describe_exec_status(int status, char *buf, int len)
+{
+    if (status == EXEC_NOT_STARTED)
+        snprintf(buf, (size_t)len, "no process could be started");
+    else if (status < 0)
+        snprintf(buf, (size_t)len, "signal %d (%s)", -status, strsignal(-status));
+    else if (status == 127)
+        snprintf(buf, (size_t)len, "exit status 127 (command not found)");
+    else if (status == 126)
+        snprintf(buf, (size_t)len, "exit status 126 (command not executable)");
+    else if (status > 128 && status < 128 + 65)
+        snprintf(buf, (size_t)len, "exit status %d (the shell's report of signal %d, %s)", status, status - 128,
+                 strsignal(status - 128));
+    else
+        snprintf(buf, (size_t)len, "exit status %d", status);
+}
+
+real memory_bytes()
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0)
+        return 0.0;
+    return (real)pages * (real)page_size;
 }

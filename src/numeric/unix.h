@@ -23,17 +23,33 @@ real thread_seconds();
 // from there.
 void leave_signals_to_main_thread();
 
+// Bytes of physical memory of the machine (0 when unknown): the most that
+// storage for one command may take.
+real memory_bytes();
+
 // Processors this process may run on (at least 1): the number of helper
 // threads worth starting for independent work.
 int available_cores();
 
+// exec_system's result when no child process could be created.
+#define EXEC_NOT_STARTED (-1000)
+
 // Runs `command` through "sh -c" in a child process and waits for that child
-// to end; its exit status is not examined. The child's standard output goes
-// to standard error: what the command prints is shown to the user but never
-// enters the report and is never run as a further command. The streams are
-// flushed first, so that nothing buffered is written twice. If no child can
-// be created, nothing runs and the routine returns; if the shell cannot be
-// started, the child ends through the fatal-error routine.
-void exec_system(const char *command);
+// to end. The child's standard output goes to standard error: what the
+// command prints is shown to the user but never enters the report and is
+// never run as a further command. The streams are flushed first, so that
+// nothing buffered is written twice. Returns the child's exit status (0 to
+// 255; the shell gives 127 for a command it cannot find and 126 for one it
+// cannot execute), minus the signal number when a signal ended the child, or
+// EXEC_NOT_STARTED when no child could be created. A child in which the
+// shell cannot be started writes the reasons to standard error and ends with
+// status 127.
+int exec_system(const char *command);
+
+// The outcome of exec_system in words, for messages: "exit status 3",
+// "exit status 127 (command not found)", "signal 9 (Killed)", "exit status
+// 137 (the shell's report of signal 9, Killed)", "no process could be
+// started". Writes at most len bytes to buf.
+void describe_exec_status(int status, char *buf, int len);
 
 #endif

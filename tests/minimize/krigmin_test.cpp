@@ -146,11 +146,13 @@ TEST(DoMle, RefitPolicy)
         {0, 300, 1, 1, 0.0, true, 1},    {3, 50, 49, 1, 0.0, true, 1},    {3, 50, 49, 2, 0.0, false, 2},
         {4, 50, 48, 2, 0.0, true, 2},    {1, 100, 99, 1, 0.0, false, 10}, {10, 100, 99, 5, 0.0, true, 10},
         {10, 100, 99, 12, 0.0, false, 12}, {5, 200, 150, 1, 0.0, false, 1}, {5, 54, 50, 1, 0.1, false, 1},
-        {5, 55, 50, 1, 0.1, true, 1},
+        // The percentage is held as the option reads it, in single precision:
+        // 10 % of 50 runs is 55, 30 % of 10 runs is 13.
+        {5, 55, 50, 1, 0.1, true, 1},    {5, 12, 10, 1, 0.3, false, 1},   {5, 13, 10, 1, 0.3, true, 1},
     };
     for (const auto &c : cases) {
         MinimizationMleFrequency = c.freq;
-        MinimizationMlePerc = c.perc;
+        MinimizationMlePerc = (float)c.perc;
         EXPECT_EQ(do_mle(c.i, c.n, c.last), c.refit) << "i=" << c.i << " n=" << c.n;
         EXPECT_EQ(MinimizationMleFrequency, c.freq_after);
     }
@@ -236,6 +238,25 @@ TEST(MinimizeStage, ABatchOfDistinctPointsAwayFromTheDesign)
     frei(cols, &names);
     MinTarget = 0.0;
     CriterionOptimTries = -1;
+}
+
+TEST(MinimizeStage, ACountBeyondMemoryIsRefusedBeforeAnythingIsChosen)
+{
+    Session s;
+    load(s, "NA", "NA", "FALSE");
+    criterion_release();
+    s.report();
+    for (const char *count : {"1000000", "2147483647"}) {
+        char command[] = "MinimizeStage", number[16], arrow[] = ">", file[] = "batch.mat";
+        snprintf(number, sizeof number, "%s", count);
+        char *token[] = {command, number, arrow, file};
+        init_MinStage(s.kr, s.ka, token, 4);
+        std::string text = s.report();
+        EXPECT_EQ(text.rfind(std::string("Sorry, command ignored. MinimizeStage ") + count + " needs about ", 0), 0u)
+            << text;
+        EXPECT_NE(text.find("more than the machine's memory"), std::string::npos) << text;
+        EXPECT_FALSE(file_exists("batch.mat"));
+    }
 }
 
 } // namespace

@@ -90,4 +90,35 @@ TEST(ExecSystem, PendingReportIsNotWrittenTwice)
     EXPECT_EQ(read_file("report.txt"), "pending line\n");
 }
 
+TEST(ExecSystem, ReturnsTheExitStatusOrTheSignalInWords)
+{
+    ScratchDir dir;
+    struct Case {
+        const char *command;
+        int status;
+        const char *words;
+    };
+    const Case cases[] = {
+        {"true", 0, "exit status 0"},
+        {"exit 3", 3, "exit status 3"},
+        {"kill -9 $$", -9, "signal 9 (Killed)"},
+        {"sh -c 'kill -15 $$'", 143, "exit status 143 (the shell's report of signal 15, Terminated)"},
+        {"./absent", 127, "exit status 127 (command not found)"},
+        {"./plain", 126, "exit status 126 (command not executable)"},
+    };
+    write_file("plain", "#!/bin/sh\n");
+    for (const Case &c : cases) {
+        testing::internal::CaptureStderr();
+        int status = exec_system(c.command);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.command;
+        char words[120];
+        describe_exec_status(status, words, sizeof words);
+        EXPECT_STREQ(words, c.words) << c.command;
+    }
+    char words[120];
+    describe_exec_status(EXEC_NOT_STARTED, words, sizeof words);
+    EXPECT_STREQ(words, "no process could be started");
+}
+
 } // namespace

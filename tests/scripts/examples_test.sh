@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the minimisation examples with the MORLA under test and checks their
 # results against the known minima: the Branin function (0.397887) and the
-# Branin function in a disk (0.902143, on the disk's edge); the staged design
+# Branin function in a disk (0.9021426, on the disk's edge); the staged design
 # of the Hartmann function (-3.86278) for two stages when GNU parallel is there.
 # Usage: examples_test.sh path/to/morla     (exit 77: skipped)
 set -u
@@ -17,6 +17,7 @@ fail=0
 
 # result FOLDER MIN MAX RUNS: the best value (of the feasible runs, g <= 4.5,
 # when there is a second column) lies in [MIN, MAX], reached in at most RUNS runs.
+# MIN allows for the rounding of the responses file (0.9021426 may read 0.90214).
 result() {
     (cd "$1" && python3 - "$repo/scripts" "$@" <<'PY')
 import sys
@@ -35,7 +36,7 @@ PY
 "$repo/examples/branin/run" "$work/branin" >/dev/null &&
     result "$work/branin" 0.397887 0.40 40 || { echo "FAILED: Branin example"; fail=1; }
 "$repo/examples/constrained/run" "$work/constrained" >/dev/null &&
-    result "$work/constrained" 0.902143 0.91 40 || { echo "FAILED: constrained example"; fail=1; }
+    result "$work/constrained" 0.90214 0.91 40 || { echo "FAILED: constrained example"; fail=1; }
 
 if parallel --version 2>/dev/null | grep -q 'GNU parallel'; then
     if "$repo/examples/staged/run" "$work/staged" 2 >/dev/null; then

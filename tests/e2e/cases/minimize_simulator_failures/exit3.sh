@@ -1,0 +1,3 @@
+#!/bin/sh
+# Fails at once.
+exit 3

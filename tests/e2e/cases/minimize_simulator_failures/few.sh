@@ -1,0 +1,3 @@
+#!/bin/sh
+# Appends no value.
+true

@@ -1,0 +1,3 @@
+#!/bin/sh
+# A value with trailing text.
+echo " 1.5abc" >> "$1"
