@@ -334,8 +334,10 @@ def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budg
             err = f.read().strip()
         raise MorlaError("MORLA ended with status %d:\n%s\n%s" % (proc.returncode, err,
                                                                 "\n".join(report.splitlines()[-10:])))
-    if max_evals is not None and len(X) >= max_evals:
+    if "MaximumSample reached" in report or (max_evals is not None and len(X) >= max_evals):
         return 1, "the run budget (max_evals=%d) is spent" % max_evals, report
+    if "MinimizationTarget reached" in report:
+        return 0, "the target given as the option MinimizationTarget is reached", report
     for text in ("Couldn't find Expected Improvement > 0.0", "Local Optimizer failed to make 3 successful searches"):
         if text in report:
             return 2, "the criterion search stopped: " + text, report
