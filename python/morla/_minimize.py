@@ -189,8 +189,12 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
     OptimizeResult
         ``x`` (the best feasible run), ``fun`` (its objective value),
         ``nfev`` (number of runs), ``nit`` (runs chosen by MORLA),
-        ``success``, ``status`` (0 converged, 1 budget reached, 2 the
-        criterion search stopped early), ``message``, every run as ``X``
+        ``status`` (0: converged, the criterion was small three times in a
+        row, or the option MinimizationTarget was reached; 1: the budget
+        ``max_evals`` is spent; 2: the criterion search found no expected
+        improvement left, the model being certain everywhere),
+        ``success`` (True for status 0 and 2: MORLA's own stopping rules, as
+        scipy reports a spent budget as no success), ``message``, every run as ``X``
         (nfev x d) and ``y`` (nfev objective values), with constraints also
         ``constraint_values`` (nfev x k) and ``feasible`` (nfev booleans),
         and MORLA's ``report``.
@@ -352,7 +356,7 @@ def _result(X, Y, cons, status, message, report, nit):
     f = np.where(feasible, Y[:, 0], np.inf)
     best = int(np.argmin(f))
     res = OptimizeResult(x=X[best].copy(), fun=float(Y[best, 0]), nfev=len(X), nit=nit,
-                         success=status in (0, 1), status=status, message=message,
+                         success=status in (0, 2), status=status, message=message,
                          X=X, y=Y[:, 0].copy(), report=report)
     if cons:
         res["constraint_values"] = Y[:, 1:].copy()

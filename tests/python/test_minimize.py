@@ -20,7 +20,7 @@ def test_branin_within_one_percent_in_40_runs(branin):
 
     res = morla.minimize(fun, [(-5, 10), (0, 15)], random_seed=1, max_evals=40)
     assert res.nfev == len(calls) == len(res.X) == len(res.y) <= 40
-    assert res.success and res.status == 1
+    assert res.status == 1 and not res.success and "budget" in res.message
     # Every run is reported as evaluated, in order, and the best is the best.
     assert np.array_equal(res.X, np.array(calls))
     assert all(res.y[i] == branin(res.X[i]) for i in range(res.nfev))
@@ -114,3 +114,10 @@ def test_maximin_design_is_latin():
     for k in range(3):
         assert sorted(np.floor(u[:, k] * 9).astype(int)) == list(range(9))
     assert os.path.basename(_minimize._BRIDGE) == "_bridge.py"
+
+
+def test_target_option_stops_at_the_first_run_below_it(branin):
+    res = morla.minimize(branin, [(-5, 10), (0, 15)], random_seed=1, max_evals=40,
+                         options={"MinimizationTarget": 1.0})
+    assert res.status == 0 and res.success and "MinimizationTarget" in res.message
+    assert res.y[-1] <= 1.0 < res.y[:-1].min() and res.fun == res.y[-1]
