@@ -257,5 +257,6 @@ class MorlaRegressor(RegressorMixin, BaseEstimator):
             pred = matrix.read_matrix(work + "/predicted.mat")
         mean = pred.data[:, pred.names.index("Pred." + _Y_NAME)]
         if return_std:
-            return mean, pred.data[:, pred.names.index("SE." + _Y_NAME)]
+            # "-0.00000" in the file is a standard error of 0
+            return mean, pred.data[:, pred.names.index("SE." + _Y_NAME)] + 0.0
         return mean

@@ -120,6 +120,14 @@ def test_bad_parameters_are_refused_at_fit(params, message):
         MorlaRegressor(**params).fit(X, y)
 
 
+def test_constant_response():
+    X, _ = _design()
+    model = MorlaRegressor().fit(X, np.full(len(X), 2.5))
+    mean, se = model.predict(X[:4], return_std=True)
+    assert model.beta_ == 2.5 and (mean == 2.5).all()
+    assert (se == 0).all() and not np.signbit(se).any()
+
+
 def test_morla_missing_value_is_refused():
     X, y = _design()
     y[0] = -1e14

@@ -22,6 +22,7 @@ fi
 . tests/slurm/cluster.sh
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/morla-slurm.XXXXXX")
 trap 'slurm_stop; rm -rf "$scratch"' EXIT
+trap 'exit 1' TERM INT  # a timeout or ^C also stops the daemons
 if ! slurm_start "$scratch/cluster"; then
     echo "SKIPPED: the Slurm daemons cannot start here (logs above)"
     exit 77
