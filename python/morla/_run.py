@@ -83,8 +83,12 @@ def run_commands(workdir, commands, binary=None, stdin=None, timeout=None):
         with open(report_path, errors="replace") as f:
             report = f.read()
     stderr = proc.stderr.decode(errors="replace")
-    refused = [line.strip() for line in report.splitlines()
-               if line.lstrip().startswith(_REFUSALS)]
+    refused, command = [], ""
+    for line in report.splitlines():
+        if line.startswith("morla> "):
+            command = line.rsplit("morla> ", 1)[1].strip()
+        elif line.lstrip().startswith(_REFUSALS):
+            refused.append("%s (on the line %r)" % (line.strip(), command) if command else line.strip())
     if proc.returncode != 0 or refused:
         what = "MORLA ended with status %d" % proc.returncode if proc.returncode else "MORLA refused a command"
         detail = "\n".join(refused + [stderr.strip()]).strip()

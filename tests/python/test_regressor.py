@@ -135,6 +135,12 @@ def test_morla_missing_value_is_refused():
         MorlaRegressor().fit(X, y)
 
 
+def test_refusals_name_the_command(tmp_path):
+    (tmp_path / "x.mat").write_text("---\n a\n---\n 1\n")
+    with pytest.raises(morla.MorlaError, match=r"Cannot parse this line\. \(on the line 'Fti'\)"):
+        morla._run.run_commands(str(tmp_path), ["X < x.mat", "Fti"])
+
+
 def test_binary_from_the_environment(monkeypatch, tmp_path):
     monkeypatch.setenv("MORLA_BINARY", str(tmp_path / "nothing"))
     with pytest.raises(morla.MorlaError, match="MORLA_BINARY"):
