@@ -15,6 +15,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 import numpy as np
 
@@ -260,6 +261,8 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
         if budget_option:
             commands.append("MaximumSample = %d" % max_evals)
         sock_path = os.path.join(work, "bridge.sock")
+        if len(sock_path.encode()) > 100:  # a Unix socket's path holds at most 107 bytes
+            sock_path = os.path.join(tempfile.mkdtemp(prefix="morla-", dir="/tmp"), "bridge.sock")
         with open(os.path.join(work, "bridge"), "w") as f:
             f.write("#!/bin/sh\nexec %s %s %s \"$1\"\n"
                     % (shlex.quote(sys.executable), shlex.quote(_BRIDGE), shlex.quote(sock_path)))
@@ -275,7 +278,6 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
 def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budget_option,
            callback, timeout):
     """Runs MORLA and answers its bridge until MORLA ends; appends the runs to X and Y."""
-    import time
     server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     server.bind(sock_path)
     server.listen(1)
@@ -325,6 +327,9 @@ def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budg
         proc.wait()
         server.close()
         log.close()
+        os.unlink(sock_path)
+        if not os.path.dirname(sock_path) == work:
+            os.rmdir(os.path.dirname(sock_path))
     report = ""
     if os.path.exists(os.path.join(work, "report.txt")):
         with open(os.path.join(work, "report.txt"), errors="replace") as f:

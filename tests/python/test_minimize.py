@@ -43,6 +43,14 @@ def test_budget_kept_without_the_option(branin, monkeypatch):
     assert res.nfev == 13 and res.status == 1 and "budget" in res.message
 
 
+def test_long_temporary_folder(monkeypatch, tmp_path):
+    deep = tmp_path / ("d" * 60) / ("e" * 60)
+    deep.mkdir(parents=True)
+    monkeypatch.setattr(morla._minimize.tempfile, "tempdir", str(deep))
+    res = morla.minimize(lambda x: (x[0] - 0.3) ** 2, [(0, 1)], n_initial=4, max_evals=6)
+    assert res.nfev == 6
+
+
 def test_converges_without_budget():
     res = morla.minimize(lambda x: (x[0] - 0.3) ** 2, [(0, 1)], random_seed=1, n_initial=5)
     assert res.status == 0 and res.success and "converged" in res.message
