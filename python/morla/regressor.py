@@ -11,7 +11,7 @@ import warnings
 import numpy as np
 from sklearn.base import BaseEstimator, RegressorMixin
 from sklearn.exceptions import DataConversionWarning
-from sklearn.utils.validation import check_array, check_is_fitted, check_X_y
+from sklearn.utils.validation import check_is_fitted
 
 from . import matrix
 from ._run import run_commands
