@@ -94,14 +94,15 @@ def _has_budget_option(binary):
 
 
 def _values(fun, x, n_out):
-    """fun(x) as a vector of n_out finite floats."""
+    """fun(x) as a vector of n_out floats: finite, or nan for a missing value."""
     out = np.atleast_1d(np.asarray(fun(x.copy()), dtype=float)).ravel()
     if out.shape != (n_out,):
         raise ValueError("fun must return %d value%s (the objective%s), got %d"
                          % (n_out, "s" if n_out > 1 else "",
                             " then one per constraint" if n_out > 1 else "", out.size))
-    if not np.all(np.isfinite(out)):
-        raise ValueError("fun returned a value that is not a finite number at x=%r: %r" % (x.tolist(), out.tolist()))
+    if np.any(np.isinf(out)):
+        raise ValueError("fun returned an infinite value at x=%r: %r (nan marks a missing value)"
+                         % (x.tolist(), out.tolist()))
     return out
 
 
@@ -130,7 +131,9 @@ def _check_constraints(constraints):
 
 
 def _feasible(values, constraints):
-    return all(lo <= v <= hi for v, (lo, hi) in zip(values[1:], constraints))
+    """A run that counts: its objective is there and every constraint value
+    lies within its bounds (a missing one does not)."""
+    return not math.isnan(values[0]) and all(lo <= v <= hi for v, (lo, hi) in zip(values[1:], constraints))
 
 
 def _option_line(key, value):
@@ -160,7 +163,8 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
     fun : callable
         ``fun(x) -> float`` with x a 1-D array of the inputs; with
         constraints it returns the objective followed by one value per
-        constraint. Values must be finite.
+        constraint. nan marks a missing value (a failed run): MORLA leaves
+        it out of the model of that output; infinite values are refused.
     bounds : sequence of (low, high)
         The box of the inputs, one pair per input.
     random_seed : int, default 1
@@ -193,7 +197,8 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
         ``status`` (0: converged, the criterion was small three times in a
         row, or the option MinimizationTarget was reached; 1: the budget
         ``max_evals`` is spent; 2: the criterion search found no expected
-        improvement left, the model being certain everywhere),
+        improvement left, the model being certain everywhere; 3: MORLA
+        stopped Minimize, for example after three missing values in a row),
         ``success`` (True for status 0 and 2: MORLA's own stopping rules, as
         scipy reports a spent budget as no success), ``message``, every run as ``X``
         (nfev x d) and ``y`` (nfev objective values), with constraints also
@@ -203,9 +208,10 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
     Raises
     ------
     ValueError
-        For invalid arguments or a non-finite function value.
+        For invalid arguments or an infinite function value.
     morla.MorlaError
-        When MORLA fails, or no initial run meets the constraints.
+        When MORLA fails, an output has fewer than 2 values in the initial
+        design, or no initial run meets the constraints.
     """
     b = _check_bounds(bounds)
     d = b.shape[0]
@@ -234,7 +240,11 @@ def minimize(fun, bounds, *, random_seed=1, n_initial=None, max_evals=None, cons
     U = maximin_lhs(n_initial, d, np.random.default_rng(random_seed))
     X = [lo + u * width for u in U]
     Y = [_values(fun, x, n_out) for x in X]
-    if cons and not any(_feasible(v, cons) for v in Y):
+    present = np.sum(~np.isnan(np.array(Y)), axis=0)
+    if np.any(present < 2):
+        raise MorlaError("the initial design needs at least 2 runs with a value of every output, got %s: "
+                         "give a larger n_initial" % present.tolist())
+    if not any(_feasible(v, cons) for v in Y):
         raise MorlaError("no run of the initial design meets the constraints: give a larger n_initial "
                          "or check the constraint bounds")
     if max_evals is not None and n_initial == max_evals:
@@ -343,6 +353,9 @@ def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budg
             err = f.read().strip()
         raise MorlaError("MORLA ended with status %d:\n%s\n%s" % (proc.returncode, err,
                                                                 "\n".join(report.splitlines()[-10:])))
+    if "Minimize stopped after" in report:
+        why = [line.strip() for line in report.splitlines() if line.lstrip().startswith(("ERROR", "WARNING"))]
+        return 3, "MORLA stopped Minimize: %s" % (why[-1] if why else "see the report"), report
     if "MaximumSample reached" in report or (max_evals is not None and len(X) >= max_evals):
         return 1, "the run budget (max_evals=%d) is spent" % max_evals, report
     if "MinimizationTarget reached" in report:
@@ -357,7 +370,7 @@ def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budg
 
 def _result(X, Y, cons, status, message, report, nit):
     X, Y = np.array(X), np.array(Y)
-    feasible = np.array([_feasible(v, cons) for v in Y], dtype=bool)
+    feasible = np.array([_feasible(v, cons) for v in Y], dtype=bool)  # not for a missing objective
     f = np.where(feasible, Y[:, 0], np.inf)
     best = int(np.argmin(f))
     res = OptimizeResult(x=X[best].copy(), fun=float(Y[best, 0]), nfev=len(X), nit=nit,

@@ -86,8 +86,27 @@ def test_errors_of_the_function_reach_the_caller():
 
     with pytest.raises(Boom, match="simulator failed"):
         morla.minimize(fun, [(-1, 1)], n_initial=5, max_evals=20)
-    with pytest.raises(ValueError, match="not a finite number"):
-        morla.minimize(lambda x: float("nan") if x[0] > 0.5 else x[0], [(0, 1)], n_initial=5)
+    with pytest.raises(ValueError, match="infinite value"):
+        morla.minimize(lambda x: math.inf if x[0] > 0.5 else x[0], [(0, 1)], n_initial=5)
+
+
+def test_missing_values_are_left_out():
+    # The function fails (nan) right of 0.6; its minimum 0 is at x = 0.8 but
+    # the runs with a value reach down to (0.6 - 0.8)^2 = 0.04.
+    def fun(x):
+        return math.nan if x[0] > 0.6 else (x[0] - 0.8) ** 2
+
+    res = morla.minimize(fun, [(0, 1)], random_seed=2, n_initial=6, max_evals=14)
+    missing = np.isnan(res.y)
+    assert missing.any() and not missing.all()
+    assert not np.isnan(res.fun) and res.fun == res.y[~missing].min() and res.x[0] <= 0.6
+    assert res.fun < 0.045
+    assert res.status in (1, 3)
+
+
+def test_outputs_without_two_values_are_refused():
+    with pytest.raises(morla.MorlaError, match="at least 2 runs with a value"):
+        morla.minimize(lambda x: [x[0], math.nan], [(0, 1)], constraints=[(0, 1)], n_initial=4)
 
 
 def test_infeasible_start_is_refused():
