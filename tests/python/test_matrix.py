@@ -44,7 +44,7 @@ def test_lines_stay_within_what_morla_reads(tmp_path):
 
 def _run_morla(folder, commands):
     (folder / "cmd").write_text("\n".join(commands + ["Quit"]) + "\n")
-    out = subprocess.run([os.environ["MORLA_BINARY"], "cmd"], cwd=folder, stdout=subprocess.PIPE,
+    out = subprocess.run([morla.find_binary(), "cmd"], cwd=folder, stdout=subprocess.PIPE,
                          stderr=subprocess.STDOUT, check=True).stdout.decode()
     assert "ERROR" not in out and "Sorry" not in out, out
     return out
@@ -122,3 +122,17 @@ def test_number_text_is_shortest_exact():
         assert float(matrix.number_text(v)) == v
         assert len(matrix.number_text(v)) <= 24
     assert matrix.number_text(float("nan")) == "NA"
+
+
+def test_effects_file_written_by_morla():
+    # One matrix per model (response y, then constraint), text cells for the
+    # term names: the file of an end-to-end case.
+    path = os.path.join(os.path.dirname(__file__), "..", "e2e", "cases", "effects_response_and_constraint",
+                        "expected", "files", "effects.mat")
+    first, second = morla.read_matrices(path, text=True)
+    assert first.title == second.title == "MainEffects"
+    assert first.names == ["Term", "Value", "Effect", "StandardError"] == second.names
+    assert first.data.shape == second.data.shape == (6, 4)
+    assert first.data[:, 0].tolist() == ["x1"] * 3 + ["x2"] * 3
+    assert [float(v) for v in first.data[:3, 1]] == [0.0, 0.5, 1.0]
+    assert float(first.data[0, 2]) == 2.842566
