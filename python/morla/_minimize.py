@@ -348,14 +348,18 @@ def _serve(binary, work, sock_path, fun, lo, width, n_out, X, Y, max_evals, budg
         raise failure
     if stopped_by_budget:
         return 1, "the run budget (max_evals=%d) is spent" % max_evals, report
+    # A Minimize stopped by a failure (of the objective, or of a fit) ends the
+    # run with status 1; the runs made are the result.
+    if "Minimize stopped after" in report:
+        lines = [line.strip() for line in report.splitlines()]
+        why = [line for line in lines if line.startswith("ERROR")] or \
+              [line for line in lines if line.startswith("WARNING")]
+        return 3, "MORLA stopped Minimize: %s" % (why[-1] if why else "see the report"), report
     if proc.returncode != 0:
         with open(os.path.join(work, "stderr.txt"), errors="replace") as f:
             err = f.read().strip()
         raise MorlaError("MORLA ended with status %d:\n%s\n%s" % (proc.returncode, err,
                                                                 "\n".join(report.splitlines()[-10:])))
-    if "Minimize stopped after" in report:
-        why = [line.strip() for line in report.splitlines() if line.lstrip().startswith(("ERROR", "WARNING"))]
-        return 3, "MORLA stopped Minimize: %s" % (why[-1] if why else "see the report"), report
     if "MaximumSample reached" in report or (max_evals is not None and len(X) >= max_evals):
         return 1, "the run budget (max_evals=%d) is spent" % max_evals, report
     if "MinimizationTarget reached" in report:
