@@ -20,6 +20,7 @@ string StopCrit = "tolerance";
 string CriterionOptimMethod = "simplex";
 string CriterionOptimStart = "distanceneighbour";
 boolean RandomError = FALSE;
+string MleOptimMethod = "simplex";
 
 real OptTolAbs = 0.0;
 real OptTolRel = 0.001;

@@ -27,6 +27,7 @@ extern string StopCrit;               // "tolerance" or "quantile"
 extern string CriterionOptimMethod;   // "simplex" or "powell"
 extern string CriterionOptimStart;    // "random", "displacement" or "distanceneighbour"
 extern boolean RandomError;           // responses carry random error
+extern string MleOptimMethod;         // likelihood maximisation: "simplex" or "gradient"
 
 // Settings without a keyword.
 extern real OptTolAbs;

@@ -1,0 +1,224 @@
+// One try of the gradient method: starts, bounds and the L-BFGS search.
+#include "fit/krigmlegrad.h"
+
+#include <cmath>
+#include <vector>
+
+#include <nlopt.h>
+
+#include "fit/krigfit.h"
+#include "model/settings.h"
+#include "numeric/nrerror.h"
+#include "numeric/unif.h"
+
+namespace {
+
+// Bounds of the search variables.
+const real LN_RANGE_LO = -9.210340371976184;  // ln 1e-4
+const real LN_RANGE_HI = 9.210340371976184;   // ln 1e4
+const real LN_NUGGET_LO = -23.025850929940457; // ln 1e-10
+const real LN_NUGGET_HI = -1.0000005000290891e-06; // ln(1 - 1e-6)
+// Where random starts lie.
+const real START_RANGE_LO = -4.605170185988091; // ln 0.01
+const real START_RANGE_HI = 4.605170185988091;  // ln 100
+const real START_NUGGET_LO = -18.420680743952367; // ln 1e-8
+const real START_NUGGET_HI = -0.01005033585350145; // ln 0.99
+// Stopping tests of L-BFGS: relative change of the objective and of the
+// search variables.
+const real GRAD_FTOL_REL = 1e-10;
+const real GRAD_XTOL_REL = 1e-8;
+// Starts screened per try: at least this many, and at least n_params + 1.
+const int MIN_STARTS = 10;
+
+real clamp(real v, real lo, real hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+// What the objective of a search needs, and the best point it has seen.
+typedef struct {
+    const GradDesign *g;
+    GradWork *w;
+    const real *lnw;
+    int d, dim;
+    std::vector<real> alpha, theta, g_alpha, g_theta;
+    int evals;
+    real best_f;
+    std::vector<real> best_z;
+} Objective;
+
+// The objective at z, with its gradient in z where grad is not NULL. Where R
+// is not numerically positive definite the value comes from the eigenvalue
+// path (with its penalties) and the gradient is 0.
+real evaluate(Objective *o, const real *z, real *grad)
+{
+    int d = o->d;
+    real s = 1.0;
+    grad_parameters(z, o->lnw, d, o->alpha.data(), o->theta.data(), &s);
+    if (!RandomError)
+        s = 1.0;
+    real f, g_s = 0.0;
+    boolean with_grad = grad != NULL;
+    if (grad_loglike(o->g, o->w, o->alpha.data(), o->theta.data(), s, &f, with_grad ? o->g_alpha.data() : NULL,
+                     o->g_theta.data(), &g_s)) {
+        if (with_grad) {
+            for (int k = 0; k < d; k++) {
+                real dtheta = o->g_theta[k] * o->theta[k];
+                grad[d + k] = dtheta;
+                grad[k] = o->g_alpha[k] + dtheta * o->lnw[k];
+            }
+            if (RandomError)
+                grad[2 * d] = -g_s * exp(z[2 * d]);
+        }
+    } else {
+        for (int k = 0; k < d; k++) {
+            krfit.alpha[k] = o->alpha[k];
+            krfit.theta[k] = o->theta[k];
+        }
+        krfit.stochratio[0] = s;
+        f = krigloglike_eigen();
+        if (with_grad)
+            for (int k = 0; k < o->dim; k++)
+                grad[k] = 0.0;
+    }
+    if (with_grad)
+        for (int k = 0; k < o->dim; k++)
+            if (!std::isfinite(grad[k]))
+                grad[k] = 0.0;
+    return f;
+}
+
+double nlopt_objective(unsigned dim, const double *z, double *grad, void *data)
+{
+    Objective *o = (Objective *)data;
+    real f = evaluate(o, z, grad);
+    o->evals++;
+    if (f < o->best_f) {
+        o->best_f = f;
+        o->best_z.assign(z, z + dim);
+    }
+    return f;
+}
+
+} // namespace
+
+int grad_start_count(int n_params)
+{
+    return n_params + 1 > MIN_STARTS ? n_params + 1 : MIN_STARTS;
+}
+
+void grad_input_scales(real **X, int n, int d, real *lnw)
+{
+    for (int k = 0; k < d; k++) {
+        real lo = X[0][k], hi = X[0][k];
+        for (int i = 1; i < n; i++) {
+            if (X[i][k] < lo)
+                lo = X[i][k];
+            if (X[i][k] > hi)
+                hi = X[i][k];
+        }
+        real w = hi - lo;
+        lnw[k] = w > 0.0 && std::isfinite(w) ? log(w) : 0.0;
+    }
+}
+
+void grad_random_start(int d, real *z)
+{
+    for (int k = 0; k < d; k++)
+        z[k] = 2.0 * RandUnif();
+    for (int k = 0; k < d; k++)
+        z[d + k] = START_RANGE_LO + (START_RANGE_HI - START_RANGE_LO) * RandUnif();
+    if (RandomError)
+        z[2 * d] = START_NUGGET_LO + (START_NUGGET_HI - START_NUGGET_LO) * RandUnif();
+}
+
+void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z)
+{
+    for (int k = 0; k < d; k++) {
+        z[k] = clamp(alpha[k], 0.0, 2.0);
+        real u = theta[k] > 0.0 ? log(theta[k]) + (2.0 - z[k]) * lnw[k] : LN_RANGE_LO;
+        z[d + k] = clamp(u, LN_RANGE_LO, LN_RANGE_HI);
+    }
+    if (RandomError) {
+        real v = stochratio < 1.0 ? log(1.0 - stochratio) : LN_NUGGET_LO;
+        z[2 * d] = clamp(v, LN_NUGGET_LO, LN_NUGGET_HI);
+    }
+}
+
+void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *theta, real *stochratio)
+{
+    for (int k = 0; k < d; k++) {
+        alpha[k] = z[k];
+        theta[k] = exp(z[d + k] - (2.0 - z[k]) * lnw[k]);
+    }
+    if (RandomError)
+        *stochratio = 1.0 - exp(z[2 * d]);
+}
+
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals)
+{
+    int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
+    Objective o;
+    o.g = g;
+    o.w = grad_work_new(g->n, d);
+    o.lnw = lnw;
+    o.d = d;
+    o.dim = dim;
+    o.alpha.resize(d);
+    o.theta.resize(d);
+    o.g_alpha.resize(d);
+    o.g_theta.resize(d);
+
+    // The best start (the first of equal ones) goes to row 0.
+    int best = 0;
+    for (int i = 0; i < count; i++) {
+        fval[i] = evaluate(&o, starts[i], NULL);
+        if (fval[i] < fval[best])
+            best = i;
+    }
+    real *row = starts[0];
+    starts[0] = starts[best];
+    starts[best] = row;
+    real value = fval[0];
+    fval[0] = fval[best];
+    fval[best] = value;
+
+    std::vector<real> lower(dim), upper(dim), z(starts[0], starts[0] + dim);
+    for (int k = 0; k < d; k++) {
+        lower[k] = 0.0;
+        upper[k] = 2.0;
+        lower[d + k] = LN_RANGE_LO;
+        upper[d + k] = LN_RANGE_HI;
+    }
+    if (RandomError) {
+        lower[2 * d] = LN_NUGGET_LO;
+        upper[2 * d] = LN_NUGGET_HI;
+    }
+    for (int k = 0; k < dim; k++)
+        z[k] = clamp(z[k], lower[k], upper[k]);
+    o.evals = 0;
+    o.best_f = fval[0];
+    o.best_z = z;
+
+    nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
+    if (opt == NULL)
+        nrerror("Fitting: the gradient search could not be set up");
+    nlopt_set_lower_bounds(opt, lower.data());
+    nlopt_set_upper_bounds(opt, upper.data());
+    nlopt_set_min_objective(opt, nlopt_objective, &o);
+    nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
+    nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
+    nlopt_set_maxeval(opt, max_evals);
+    real f = 0.0;
+    nlopt_optimize(opt, z.data(), &f);
+    nlopt_destroy(opt);
+    grad_work_free(o.w);
+
+    // The best point evaluated, whatever way the search ended.
+    if (o.best_f < fval[0]) {
+        for (int k = 0; k < dim; k++)
+            starts[0][k] = o.best_z[k];
+        fval[0] = o.best_f;
+    }
+    return o.evals;
+}
