@@ -100,7 +100,7 @@ TEST_F(Report, InfoWithSurplusTokensShowsOnlyTheMessage)
     info(1);
     std::string list = capture.take();
     EXPECT_EQ(list.rfind("List of valid commands: \n\nIN/OUTPUT:\n", 0), 0u);
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 38 + 4); // 38 texts, 4 headings after a blank line
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 39 + 4); // 39 texts, 4 headings after a blank line
     info(2);
     EXPECT_EQ(capture.take(), "Unexpected input. No tokens should follow 'info' (other than comments)\n");
 }
