@@ -253,7 +253,7 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
         alloc(t->rows, &t->y);
         for (int i = t->supplied ? 1 : 0; i < t->rows; i++) {
             if (job->gradient)
-                grad_random_start(krfit.d[0], t->x[i]);
+                grad_random_start(krfit.d[0], t->x[i], i % 2 == 1);
             else
                 random_vertex(n_params, t->x[i]);
         }

@@ -1,6 +1,7 @@
 // One try of the gradient method: starts, bounds and the L-BFGS search.
 #include "fit/krigmlegrad.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -14,21 +15,28 @@
 namespace {
 
 // Bounds of the search variables.
-const real LN_RANGE_LO = -9.210340371976184;  // ln 1e-4
+const real LN_RANGE_LO = -13.815510557964274; // ln 1e-6
 const real LN_RANGE_HI = 9.210340371976184;   // ln 1e4
 const real LN_NUGGET_LO = -23.025850929940457; // ln 1e-10
 const real LN_NUGGET_HI = -1.0000005000290891e-06; // ln(1 - 1e-6)
 // Where random starts lie.
-const real START_RANGE_LO = -4.605170185988091; // ln 0.01
+const real START_RANGE_LO = -6.907755278982137; // ln 0.001
 const real START_RANGE_HI = 4.605170185988091;  // ln 100
 const real START_NUGGET_LO = -18.420680743952367; // ln 1e-8
 const real START_NUGGET_HI = -0.01005033585350145; // ln 0.99
 // Stopping tests of L-BFGS: relative change of the objective and of the
 // search variables.
-const real GRAD_FTOL_REL = 1e-10;
-const real GRAD_XTOL_REL = 1e-8;
-// Starts screened per try: at least this many, and at least n_params + 1.
-const int MIN_STARTS = 10;
+const real GRAD_FTOL_REL = 1e-9;
+const real GRAD_FTOL_ABS = 1e-6;
+const real GRAD_XTOL_REL = 1e-7;
+// The penalty of a correlation matrix that cannot be decomposed, as in
+// krigloglike: (n·ln(1e-10) + 1e14) / 2.
+const real VAR_FLOOR = 1e-10;
+const real PENALTY_LNDET = 1e14;
+// Starts screened per try: at least this many, and at least n_params + 1;
+// local searches per try, from the best of them.
+const int MIN_STARTS = 20;
+const int LOCAL_SEARCHES = 4;
 
 real clamp(real v, real lo, real hi)
 {
@@ -48,8 +56,8 @@ typedef struct {
 } Objective;
 
 // The objective at z, with its gradient in z where grad is not NULL. Where R
-// is not numerically positive definite the value comes from the eigenvalue
-// path (with its penalties) and the gradient is 0.
+// is not numerically positive definite the value is the penalty and the
+// gradient 0: the search steps back.
 real evaluate(Objective *o, const real *z, real *grad)
 {
     int d = o->d;
@@ -71,12 +79,10 @@ real evaluate(Objective *o, const real *z, real *grad)
                 grad[2 * d] = -g_s * exp(z[2 * d]);
         }
     } else {
-        for (int k = 0; k < d; k++) {
-            krfit.alpha[k] = o->alpha[k];
-            krfit.theta[k] = o->theta[k];
-        }
-        krfit.stochratio[0] = s;
-        f = krigloglike_eigen();
+        // The penalty of krigloglike for a correlation matrix that cannot
+        // be decomposed, counted with (T4).
+        info_infty++;
+        f = 0.5 * (o->g->n * log(VAR_FLOOR) + PENALTY_LNDET);
         if (with_grad)
             for (int k = 0; k < o->dim; k++)
                 grad[k] = 0.0;
@@ -122,10 +128,13 @@ void grad_input_scales(real **X, int n, int d, real *lnw)
     }
 }
 
-void grad_random_start(int d, real *z)
+void grad_random_start(int d, real *z, boolean gaussian)
 {
     for (int k = 0; k < d; k++)
         z[k] = 2.0 * RandUnif();
+    if (gaussian)
+        for (int k = 0; k < d; k++)
+            z[k] = 0.0;
     for (int k = 0; k < d; k++)
         z[d + k] = START_RANGE_LO + (START_RANGE_HI - START_RANGE_LO) * RandUnif();
     if (RandomError)
@@ -169,21 +178,15 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.g_alpha.resize(d);
     o.g_theta.resize(d);
 
-    // The best start (the first of equal ones) goes to row 0.
-    int best = 0;
-    for (int i = 0; i < count; i++) {
+    // The starts by value, the first of equal ones first.
+    for (int i = 0; i < count; i++)
         fval[i] = evaluate(&o, starts[i], NULL);
-        if (fval[i] < fval[best])
-            best = i;
-    }
-    real *row = starts[0];
-    starts[0] = starts[best];
-    starts[best] = row;
-    real value = fval[0];
-    fval[0] = fval[best];
-    fval[best] = value;
+    std::vector<int> order(count);
+    for (int i = 0; i < count; i++)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [fval](int a, int b) { return fval[a] < fval[b]; });
 
-    std::vector<real> lower(dim), upper(dim), z(starts[0], starts[0] + dim);
+    std::vector<real> lower(dim), upper(dim);
     for (int k = 0; k < d; k++) {
         lower[k] = 0.0;
         upper[k] = 2.0;
@@ -194,31 +197,35 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
         lower[2 * d] = LN_NUGGET_LO;
         upper[2 * d] = LN_NUGGET_HI;
     }
-    for (int k = 0; k < dim; k++)
-        z[k] = clamp(z[k], lower[k], upper[k]);
     o.evals = 0;
-    o.best_f = fval[0];
-    o.best_z = z;
+    o.best_f = fval[order[0]];
+    o.best_z.assign(starts[order[0]], starts[order[0]] + dim);
 
-    nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
-    if (opt == NULL)
-        nrerror("Fitting: the gradient search could not be set up");
-    nlopt_set_lower_bounds(opt, lower.data());
-    nlopt_set_upper_bounds(opt, upper.data());
-    nlopt_set_min_objective(opt, nlopt_objective, &o);
-    nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
-    nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
-    nlopt_set_maxeval(opt, max_evals);
-    real f = 0.0;
-    nlopt_optimize(opt, z.data(), &f);
-    nlopt_destroy(opt);
+    // Local searches from the best starts, sharing the evaluation limit.
+    int searches = count < LOCAL_SEARCHES ? count : LOCAL_SEARCHES;
+    for (int l = 0; l < searches && o.evals < max_evals; l++) {
+        std::vector<real> z(starts[order[l]], starts[order[l]] + dim);
+        for (int k = 0; k < dim; k++)
+            z[k] = clamp(z[k], lower[k], upper[k]);
+        nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
+        if (opt == NULL)
+            nrerror("Fitting: the gradient search could not be set up");
+        nlopt_set_lower_bounds(opt, lower.data());
+        nlopt_set_upper_bounds(opt, upper.data());
+        nlopt_set_min_objective(opt, nlopt_objective, &o);
+        nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
+        nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
+        nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
+        nlopt_set_maxeval(opt, max_evals - o.evals);
+        real f = 0.0;
+        nlopt_optimize(opt, z.data(), &f);
+        nlopt_destroy(opt);
+    }
     grad_work_free(o.w);
 
-    // The best point evaluated, whatever way the search ended.
-    if (o.best_f < fval[0]) {
-        for (int k = 0; k < dim; k++)
-            starts[0][k] = o.best_z[k];
-        fval[0] = o.best_f;
-    }
+    // The best point evaluated goes to row 0, whatever way the searches ended.
+    for (int k = 0; k < dim; k++)
+        starts[0][k] = o.best_z[k];
+    fval[0] = o.best_f;
     return o.evals;
 }

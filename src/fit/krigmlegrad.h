@@ -4,7 +4,7 @@
 //
 // Search variables for d inputs (n_params = 2d, or 2d + 1 with random error):
 //   z[k]      = alpha_k                                   in [0, 2],
-//   z[d + k]  = ln theta_k + (2 - alpha_k)·ln w_k          in [ln 1e-4, ln 1e4],
+//   z[d + k]  = ln theta_k + (2 - alpha_k)·ln w_k          in [ln 1e-6, ln 1e4],
 //   z[2d]     = ln(1 - stochratio)                         in [ln 1e-10, ln(1 - 1e-6)],
 // with w_k the range of input k in the design (1 where the input does not
 // vary). z[d + k] is the exponent of the correlation across the whole range
@@ -23,9 +23,11 @@ int grad_start_count(int n_params);
 void grad_input_scales(real **X, int n, int d, real *lnw);
 
 // A random start: alpha_k uniform on [0, 2], then z[d + k] uniform on
-// [ln 0.01, ln 100], in input order, and with random error one more draw,
-// 1 - stochratio log-uniform on [1e-8, 0.99]. 2d (+1) draws of RandUnif.
-void grad_random_start(int d, real *z);
+// [ln 0.001, ln 100], in input order, and with random error one more draw,
+// 1 - stochratio log-uniform on [1e-8, 0.99]: 2d (+1) draws of RandUnif.
+// A gaussian start then sets every alpha_k to 0 (smooth responses have
+// their optimum there, on the bound).
+void grad_random_start(int d, real *z, boolean gaussian);
 
 // The search point of the given parameters, moved into the bounds.
 void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z);
@@ -34,12 +36,13 @@ void grad_start_from(const real *alpha, const real *theta, real stochratio, cons
 // random error *stochratio.
 void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *theta, real *stochratio);
 
-// One try on krfit (whose alpha, theta and stochratio storage it uses where
-// the Cholesky factorisation fails and the eigenvalue path of krigloglike_eigen
-// takes over): evaluates the `count` rows of starts (values into fval), then
-// runs L-BFGS from the best of them, with at most max_evals evaluations. On
-// return row 0 of starts holds the best point found and fval[0] its
-// objective value. Returns the number of evaluations of the L-BFGS search.
+// One try (counting the points where R is not numerically positive
+// definite, which get the penalty of krigloglike, in krfit's info_infty):
+// evaluates the `count` rows of starts (values into fval), then
+// runs L-BFGS from the best three of them in turn, all together with at most
+// max_evals evaluations. On return row 0 of starts holds the best point
+// found and fval[0] its objective value. Returns the number of evaluations
+// of the L-BFGS searches.
 int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals);
 
 #endif

@@ -21,6 +21,7 @@ typedef struct {
     int n, d;
     const real *y;       // n responses
     real *lndist;        // pairs (i < j, row by row) x d: ln |x_ik - x_jk|, -inf where 0
+    real *sqdist;        // the same pairs: (x_ik - x_jk)², the power for alpha_k = 0
 } GradDesign;
 
 // Work storage of one search (Cholesky factor, inverse, pair values).
@@ -37,7 +38,8 @@ void grad_work_free(GradWork *w);
 // f at alpha, theta (d each) and the process share s in (0, 1], with its
 // derivatives in alpha, theta and s written to g_alpha, g_theta, *g_s when
 // g_alpha is not NULL. FALSE (nothing written) when R is not numerically
-// positive definite. A var that is not positive is taken as 1e-10 (with the
+// positive definite: the factorisation fails, or a squared pivot L_ii² is
+// below 1e-12. A var that is not positive is taken as 1e-10 (with the
 // warning of krigloglike), and the gradient is then 0.
 boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const real *theta, real s,
                      real *f, real *g_alpha, real *g_theta, real *g_s);
