@@ -33,10 +33,16 @@ const real GRAD_XTOL_REL = 1e-7;
 // krigloglike: (n·ln(1e-10) + 1e14) / 2.
 const real VAR_FLOOR = 1e-10;
 const real PENALTY_LNDET = 1e14;
-// Starts screened per try: at least this many, and at least n_params + 1;
-// local searches per try, from the best of them.
+// Starts screened per try: at least this many, and at least n_params + 1.
 const int MIN_STARTS = 20;
-const int LOCAL_SEARCHES = 4;
+
+// Local searches per try, from the best starts: four for designs of up to
+// 200 runs, two up to 500, one beyond (an evaluation costs of the order of
+// n³ operations).
+int local_searches(int n)
+{
+    return n <= 200 ? 4 : n <= 500 ? 2 : 1;
+}
 
 real clamp(real v, real lo, real hi)
 {
@@ -202,7 +208,9 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.best_z.assign(starts[order[0]], starts[order[0]] + dim);
 
     // Local searches from the best starts, sharing the evaluation limit.
-    int searches = count < LOCAL_SEARCHES ? count : LOCAL_SEARCHES;
+    int searches = local_searches(g->n);
+    if (searches > count)
+        searches = count;
     for (int l = 0; l < searches && o.evals < max_evals; l++) {
         std::vector<real> z(starts[order[l]], starts[order[l]] + dim);
         for (int k = 0; k < dim; k++)
