@@ -168,6 +168,7 @@ BENCHMARK(BM_Fit3TriesGradient)
     ->ArgsProduct({{50, 100, 200}, {2, 4, 8}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Iterations(1)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
