@@ -1,7 +1,6 @@
 // One try of the gradient method: starts, bounds and the L-BFGS search.
 #include "fit/krigmlegrad.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -184,13 +183,19 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.g_alpha.resize(d);
     o.g_theta.resize(d);
 
-    // The starts by value, the first of equal ones first.
-    for (int i = 0; i < count; i++)
+    // The best start (the first of equal ones) first, then the others in
+    // their order: the searches after the first explore other regions
+    // rather than the neighbours of the best start.
+    int best = 0;
+    for (int i = 0; i < count; i++) {
         fval[i] = evaluate(&o, starts[i], NULL);
-    std::vector<int> order(count);
+        if (fval[i] < fval[best])
+            best = i;
+    }
+    std::vector<int> order(1, best);
     for (int i = 0; i < count; i++)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [fval](int a, int b) { return fval[a] < fval[b]; });
+        if (i != best)
+            order.push_back(i);
 
     std::vector<real> lower(dim), upper(dim);
     for (int k = 0; k < d; k++) {

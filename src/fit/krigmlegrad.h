@@ -39,8 +39,8 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 // One try (counting the points where R is not numerically positive
 // definite, which get the penalty of krigloglike, in krfit's info_infty):
 // evaluates the `count` rows of starts (values into fval), then
-// runs L-BFGS from the best of them in turn (four for up to 200 runs, two
-// up to 500, one beyond), all together with at most
+// runs L-BFGS from the best of them and then from the next ones in their
+// order (four searches for up to 200 runs, two up to 500, one beyond), all together with at most
 // max_evals evaluations. On return row 0 of starts holds the best point
 // found and fval[0] its objective value. Returns the number of evaluations
 // of the L-BFGS searches.
