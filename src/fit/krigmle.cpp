@@ -251,7 +251,10 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
         t->rows = job->gradient ? grad_start_count(n_params) : n_params + 1;
         alloc(t->rows, n_params, &t->x);
         alloc(t->rows, &t->y);
-        for (int i = t->supplied ? 1 : 0; i < t->rows; i++) {
+        int first = t->supplied ? 1 : 0;
+        if (job->gradient)
+            grad_central_start(krfit.d[0], k, t->x[first++]);
+        for (int i = first; i < t->rows; i++) {
             if (job->gradient)
                 grad_random_start(krfit.d[0], t->x[i], i % 2 == 1);
             else

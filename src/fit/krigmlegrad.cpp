@@ -14,7 +14,7 @@
 namespace {
 
 // Bounds of the search variables.
-const real LN_RANGE_LO = -13.815510557964274; // ln 1e-6
+const real LN_RANGE_LO = -20.72326583694641;  // ln 1e-9
 const real LN_RANGE_HI = 9.210340371976184;   // ln 1e4
 const real LN_NUGGET_LO = -23.025850929940457; // ln 1e-10
 const real LN_NUGGET_HI = -1.0000005000290891e-06; // ln(1 - 1e-6)
@@ -32,6 +32,8 @@ const real GRAD_XTOL_REL = 1e-7;
 // krigloglike: (n·ln(1e-10) + 1e14) / 2.
 const real VAR_FLOOR = 1e-10;
 const real PENALTY_LNDET = 1e14;
+// Fresh starts of one local search that stopped on a failed line search.
+const int MAX_RESTARTS = 5;
 // Starts screened per try: at least this many, and at least n_params + 1.
 const int MIN_STARTS = 20;
 
@@ -146,6 +148,17 @@ void grad_random_start(int d, real *z, boolean gaussian)
         z[2 * d] = START_NUGGET_LO + (START_NUGGET_HI - START_NUGGET_LO) * RandUnif();
 }
 
+void grad_central_start(int d, int level, real *z)
+{
+    static const real exponents[3] = {2.0, 0.5, 8.0};
+    for (int k = 0; k < d; k++) {
+        z[k] = 0.0;
+        z[d + k] = log(exponents[level % 3]);
+    }
+    if (RandomError)
+        z[2 * d] = log(0.01);
+}
+
 void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z)
 {
     for (int k = 0; k < d; k++) {
@@ -229,9 +242,19 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
         nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
         nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
         nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
-        nlopt_set_maxeval(opt, max_evals - o.evals);
-        real f = 0.0;
-        nlopt_optimize(opt, z.data(), &f);
+        // L-BFGS at a bound can stop on a search direction that is not a
+        // descent direction; it goes on from where it stopped, afresh, as
+        // long as that still gains.
+        for (int restart = 0; restart <= MAX_RESTARTS && o.evals < max_evals; restart++) {
+            real before = o.best_f, f = 0.0;
+            nlopt_set_maxeval(opt, max_evals - o.evals);
+            nlopt_result result = nlopt_optimize(opt, z.data(), &f);
+            if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
+                break;
+            if (!(o.best_f < before - GRAD_FTOL_ABS))
+                break;
+            z = o.best_z;
+        }
         nlopt_destroy(opt);
     }
     grad_work_free(o.w);

@@ -4,7 +4,7 @@
 //
 // Search variables for d inputs (n_params = 2d, or 2d + 1 with random error):
 //   z[k]      = alpha_k                                   in [0, 2],
-//   z[d + k]  = ln theta_k + (2 - alpha_k)·ln w_k          in [ln 1e-6, ln 1e4],
+//   z[d + k]  = ln theta_k + (2 - alpha_k)·ln w_k          in [ln 1e-9, ln 1e4],
 //   z[2d]     = ln(1 - stochratio)                         in [ln 1e-10, ln(1 - 1e-6)],
 // with w_k the range of input k in the design (1 where the input does not
 // vary). z[d + k] is the exponent of the correlation across the whole range
@@ -28,6 +28,11 @@ void grad_input_scales(real **X, int n, int d, real *lnw);
 // A gaussian start then sets every alpha_k to 0 (smooth responses have
 // their optimum there, on the bound).
 void grad_random_start(int d, real *z, boolean gaussian);
+
+// A central start, drawing nothing: every alpha_k = 0 and the same exponent
+// across every input's range, 2, 0.5 or 8 for level 0, 1 or 2 (and so on in
+// turn); with random error an error share of 0.01.
+void grad_central_start(int d, int level, real *z);
 
 // The search point of the given parameters, moved into the bounds.
 void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z);

@@ -100,6 +100,13 @@ TEST(KrigMleGradient, RepeatedRunWithoutRandomErrorIsFitted)
     EXPECT_TRUE(m.kr.init.U && m.kr.init.beta && m.kr.init.var);
 }
 
+// The first number of the generator seeded with 3, 6, 300.
+real first_draw()
+{
+    RandInit(3, 6, 300);
+    return RandUnif();
+}
+
 TEST(KrigMleGradient, RandomStartsFollowTheGeneratorInsideTheirRanges)
 {
     for (boolean random_error : {FALSE, TRUE}) {
@@ -121,6 +128,22 @@ TEST(KrigMleGradient, RandomStartsFollowTheGeneratorInsideTheirRanges)
             EXPECT_NEAR(z[2 * d], std::log(1e-8) + u * (std::log(0.99) - std::log(1e-8)), 1e-12);
         }
         EXPECT_EQ(RandUnif(), next) << "no further draws";
+
+        // Central starts draw nothing: Gaussian, one exponent for every input.
+        const real exponent[4] = {2.0, 0.5, 8.0, 2.0};
+        for (int level = 0; level < 4; level++) {
+            RandInit(3, 6, 300);
+            grad_central_start(d, level, z.data());
+            real after = RandUnif();
+            EXPECT_EQ(after, first_draw());
+            for (int k = 0; k < d; k++) {
+                EXPECT_EQ(z[k], 0.0);
+                EXPECT_NEAR(std::exp(z[d + k]), exponent[level], 1e-12);
+            }
+            if (random_error) {
+                EXPECT_NEAR(1.0 - std::exp(z[2 * d]), 0.99, 1e-12);
+            }
+        }
 
         // The parameters of a start: z[d + k] is the exponent across the range.
         real lnw[d] = {0.0, std::log(10.0), std::log(0.5)}, alpha[d], theta[d], ratio = 1.0;
