@@ -174,13 +174,11 @@ void calc_var(real **U, const real *diaginv)
     krfit.var[0] = VecMultVecReal(tempn, n, UyminFbeta) / n;
 }
 
-// The objective at krfit's current parameters through the eigenvalues of R.
-// With `fatal`, a determinant at or below -1e-4 and one that is not a
-// number end the program (krigloglike); without, they get the penalty,
-// counted with (T5).
-static real loglike_at_parameters(boolean fatal)
+real krigloglike(real *parvec, int n_params)
 {
+    (void)n_params;
     int n = krfit.n[0];
+    invtrafo_corpar(&krfit, parvec, krfit.d[0]);
     kr_calcR(&krfit);
     // A correlation matrix so near singular that the QL iteration does not
     // settle within its iterations is a numerical dead end for these
@@ -222,25 +220,9 @@ static real loglike_at_parameters(boolean fatal)
         info_infty_warn++;
         return 0.5 * (n * lnvar + PENALTY_LNDET);
     }
-    if (!fatal) {
-        info_infty_warn++;
-        return 0.5 * (n * lnvar + PENALTY_LNDET);
-    }
     if (detR <= NEGATIVE_DET_BAND)
         nrerror("loglike: detR<0.0 , R is negative definite", detR, "Determinant R");
     nrerror("Fitting: log likelihood is complex?");
-}
-
-real krigloglike(real *parvec, int n_params)
-{
-    (void)n_params;
-    invtrafo_corpar(&krfit, parvec, krfit.d[0]);
-    return loglike_at_parameters(TRUE);
-}
-
-real krigloglike_eigen()
-{
-    return loglike_at_parameters(FALSE);
 }
 
 void update()

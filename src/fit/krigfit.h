@@ -48,13 +48,6 @@ void fit_global_free();
 // taken as Σ ln |λ_i| and the sign from the number of negative eigenvalues.
 real krigloglike(real *parvec, int n_params);
 
-// The objective of krigloglike at krfit's own alpha, theta and stochratio,
-// through the same eigenvalues and penalties, except that it never ends the
-// program: a determinant at or below -1e-4, or one that is not a number,
-// also gets the penalty, counted in info_infty_warn. For searches that
-// reach the eigenvalues only where a Cholesky factorisation of R failed.
-real krigloglike_eigen();
-
 // Copies krfit's R into U and decomposes it: eigenvectors in the columns of
 // U, eigenvalues in eigval, their reciprocals in eigvalinv (0 inside ±3e-14,
 // with the (T2) warning once per try).
