@@ -1,5 +1,6 @@
 // Cost of maximum-likelihood fitting: one evaluation of the concentrated
-// likelihood (also by its plain form), and one whole fit of three tries, for
+// likelihood (also by its plain form, and with its gradient by Cholesky
+// factorisation), and one whole fit of three tries by either method, for
 // designs of 50, 100 and 200 runs in 2, 4 and 8 inputs; and the fit of 100
 // runs in 4 inputs on one processor and on all. Whole fits of 200 runs take
 // long and run once; the others are repeated. Fits are timed by the wall
@@ -7,12 +8,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "alloc/alloc.h"
 #include "bench_cores.h"
 #include "kriging/correlation.h"
 #include "fit/krigfit.h"
 #include "fit/krigmle.h"
+#include "fit/loglikegrad.h"
 #include "model/krigmodel.h"
 #include "model/settings.h"
 #include "numeric/unif.h"
@@ -81,6 +85,27 @@ void BM_LogLikelihoodPlain(benchmark::State &state)
 }
 BENCHMARK(BM_LogLikelihoodPlain)->Apply(likelihood_sizes);
 
+// The value and gradient of the gradient method at the same parameters.
+void BM_LogLikelihoodGradient(benchmark::State &state)
+{
+    int n = (int)state.range(0), d = (int)state.range(1);
+    KrigModel kr;
+    setup_model(&kr, n, d);
+    GradDesign g;
+    grad_design_init(&g, kr.X, kr.y, n, d);
+    GradWork *w = grad_work_new(n, d);
+    std::vector<real> alpha(d, 0.5), theta(d, 2.0), ga(d), gt(d);
+    real f = 0.0, gs = 0.0;
+    for (auto _ : state) {
+        grad_loglike(&g, w, alpha.data(), theta.data(), 1.0, &f, ga.data(), gt.data(), &gs);
+        benchmark::DoNotOptimize(f);
+    }
+    grad_work_free(w);
+    grad_design_free(&g);
+    free_KrigModel(&kr);
+}
+BENCHMARK(BM_LogLikelihoodGradient)->Apply(likelihood_sizes);
+
 // Fit of 100 runs in 4 inputs, 3 tries: argument 0 on all processors, 1 on
 // one.
 void BM_Fit100x4(benchmark::State &state)
@@ -131,5 +156,21 @@ BENCHMARK(BM_Fit3Tries)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Fit3Tries)->ArgsProduct({{200}, {2, 4, 8}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The same fits by the gradient method.
+void BM_Fit3TriesGradient(benchmark::State &state)
+{
+    strcpy(MleOptimMethod, "gradient");
+    BM_Fit3Tries(state);
+    strcpy(MleOptimMethod, "simplex");
+}
+BENCHMARK(BM_Fit3TriesGradient)
+    ->ArgsProduct({{50, 100, 200}, {2, 4, 8}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 } // namespace

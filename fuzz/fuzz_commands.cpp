@@ -25,14 +25,14 @@ struct Settings {
     boolean init_FuncName, SystemCommandFunction, init_MinTarget, RandomError;
     real MinimizationMlePerc, MinTarget, StopTolAbs, StopTolRel, OptTolAbs, OptTolRel, StopCritPerc;
     char FuncName[FUNCNAME_LEN];
-    string StopCrit, CriterionOptimMethod, CriterionOptimStart;
+    string StopCrit, CriterionOptimMethod, CriterionOptimStart, MleOptimMethod;
 };
 
 #define SETTINGS_SCALARS(X)                                                                                      \
     X(MleTries) X(MinSample) X(MaximumSample) X(GridSize) X(MinimizationMleFrequency) X(MaxObsForMle) X(GlobalEiParam)            \
     X(CriterionOptimTries) X(init_FuncName) X(SystemCommandFunction) X(init_MinTarget) X(RandomError)            \
     X(MinimizationMlePerc) X(MinTarget) X(StopTolAbs) X(StopTolRel) X(OptTolAbs) X(OptTolRel) X(StopCritPerc)
-#define SETTINGS_TEXTS(X) X(FuncName) X(StopCrit) X(CriterionOptimMethod) X(CriterionOptimStart)
+#define SETTINGS_TEXTS(X) X(FuncName) X(StopCrit) X(CriterionOptimMethod) X(CriterionOptimStart) X(MleOptimMethod)
 
 Settings defaults;
 

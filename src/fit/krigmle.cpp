@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,8 @@
 #include "alloc/alloc.h"
 #include "kriging/correlation.h"
 #include "fit/krigfit.h"
+#include "fit/krigmlegrad.h"
+#include "fit/loglikegrad.h"
 #include "fit/krigtrafo.h"
 #include "matfile/writemat.h"
 #include "model/reports.h"
@@ -84,7 +87,7 @@ void mle_minim_warning(int iter)
 {
     if (iter == 0)
         nrwarning("One MLE try failed to start");
-    else if (iter > MAX_ITER_FIT)
+    else if (iter >= MAX_ITER_FIT)
         nrwarning("MLE try was interrupted when max iteration was reached");
 }
 
@@ -153,8 +156,10 @@ namespace {
 typedef struct {
     int model;           // index of its fit
     boolean supplied;    // vertex 0 starts at the model's own parameters
-    real **x;            // (n_params + 1) x n_params simplex; x[0] best at the end
-    real *y;             // objective values of the vertices
+    int rows;            // rows of x and y
+    real **x;            // simplex: (n_params + 1) x n_params vertices; gradient
+                         // method: the starts; x[0] best at the end
+    real *y;             // objective values of the rows
     int iter;            // evaluations of the search
     int infty, infty_warn;  // the try's (T4) and (T5) counts
     boolean warned;      // the (T2) warning was printed in the try
@@ -171,6 +176,9 @@ typedef struct {
     KrigModel *kr;       // the model
     KrigModel rec;       // its working record, ready for the searches
     int n_params;        // search variables
+    boolean gradient;    // fitted by the gradient method
+    real *lnw;           // gradient method: log range of each input (d)
+    GradDesign design;   // gradient method: the pair table of the design
     real *alpha, *theta; // the model's parameters before the fit (d each)
     real stochratio, var;
     char *prologue;      // report lines before the tries
@@ -230,6 +238,12 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
     krfit.loglike[0] = NO_FIT_YET;
     int n_params = calc_n_params(krfit.d[0]);
     job->n_params = n_params;
+    job->gradient = strcmp(MleOptimMethod, "gradient") == 0;
+    if (job->gradient) {
+        alloc(krfit.d[0], &job->lnw);
+        grad_input_scales(krfit.X, krfit.n[0], krfit.d[0], job->lnw);
+        grad_design_init(&job->design, krfit.X, krfit.y, krfit.n[0], krfit.d[0]);
+    }
     job->tries = (FitTry *)calloc((size_t)MleTries, sizeof(FitTry));
     if (job->tries == NULL)
         nrerror("Fitting: no memory for the tries");
@@ -241,10 +255,18 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
             krfit.init.alpha = TRUE;
             krfit.init.theta = TRUE;
         }
-        alloc(n_params + 1, n_params, &t->x);
-        alloc(n_params + 1, &t->y);
-        for (int i = t->supplied ? 1 : 0; i <= n_params; i++)
-            random_vertex(n_params, t->x[i]);
+        t->rows = job->gradient ? grad_start_count(n_params) : n_params + 1;
+        alloc(t->rows, n_params, &t->x);
+        alloc(t->rows, &t->y);
+        int first = t->supplied ? 1 : 0;
+        if (job->gradient)
+            grad_central_start(krfit.d[0], k, t->x[first++]);
+        for (int i = first; i < t->rows; i++) {
+            if (job->gradient)
+                grad_random_start(krfit.d[0], t->x[i], i % 2 == 1);
+            else
+                random_vertex(n_params, t->x[i]);
+        }
     }
     // The parameters a supplied start begins from, taken now: the model's
     // own are rewritten as its tries are reported.
@@ -262,12 +284,29 @@ void prepare_fit(FitJob *job, int index, KrigModel *kr, const char *headline)
     ofp = saved;
 }
 
-// One search: the values of the starting vertices, then the simplex. The
-// thread's own krfit gets the model's data with parameter, R, beta and
-// variance storage of its own.
+// The simplex search of a try on the thread's krfit: the values of the
+// starting vertices, then the simplex.
+void simplex_search(const FitJob *job, FitTry *t)
+{
+    int d = job->rec.d[0], dim = job->n_params;
+    int first = 0;
+    if (t->supplied) {
+        fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
+        trafo_corpar(krfit.alpha, krfit.theta, krfit.var[0], krfit.stochratio[0], t->x[0], d);
+        t->y[0] = krigloglike(t->x[0], dim);
+        first = 1;
+    }
+    for (int i = first; i <= dim; i++)
+        t->y[i] = krigloglike(t->x[i], dim);
+    t->iter = Minimize(krigloglike, MLE_ABS_TOL, MLE_REL_TOL, MAX_ITER_FIT, dim, t->x, t->y, optim_method);
+}
+
+// One search, by the simplex or the gradient method. The thread's own
+// krfit gets the model's data with parameter, R, beta and variance storage
+// of its own.
 void search(const FitJob *job, FitTry *t)
 {
-    int n = job->rec.n[0], d = job->rec.d[0], r = job->rec.r[0], dim = job->n_params;
+    int n = job->rec.n[0], d = job->rec.d[0], r = job->rec.r[0];
     krfit = job->rec;
     krfit.alpha = krfit.theta = krfit.stochratio = krfit.var = krfit.beta = NULL;
     krfit.R = NULL;
@@ -285,16 +324,15 @@ void search(const FitJob *job, FitTry *t)
     info_infty = info_infty_warn = 0;
     warnflag = FALSE;
 
-    int first = 0;
-    if (t->supplied) {
-        fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
-        trafo_corpar(krfit.alpha, krfit.theta, krfit.var[0], krfit.stochratio[0], t->x[0], d);
-        t->y[0] = krigloglike(t->x[0], dim);
-        first = 1;
+    if (job->gradient) {
+        if (t->supplied) {
+            fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
+            grad_start_from(krfit.alpha, krfit.theta, krfit.stochratio[0], job->lnw, d, t->x[0]);
+        }
+        t->iter = grad_search(&job->design, job->lnw, t->x, t->y, t->rows, MAX_ITER_FIT);
+    } else {
+        simplex_search(job, t);
     }
-    for (int i = first; i <= dim; i++)
-        t->y[i] = krigloglike(t->x[i], dim);
-    t->iter = Minimize(krigloglike, MLE_ABS_TOL, MLE_REL_TOL, MAX_ITER_FIT, dim, t->x, t->y, optim_method);
     t->infty = info_infty;
     t->infty_warn = info_infty_warn;
     t->warned = warnflag;
@@ -405,10 +443,14 @@ void finish_fit(TryQueue *queue, FitJob *job, int details)
         info_infty += t->infty;
         info_infty_warn += t->infty_warn;
         warnflag = t->warned;
-        // Every vertex of the starting simplex has been evaluated.
-        int iteradd = n_params + 1 + t->iter;
+        // Every row of the starting simplex, or every start, has been
+        // evaluated.
+        int iteradd = t->rows + t->iter;
         mle_minim_warning(t->iter);
-        invtrafo_corpar(&krfit, t->x[0], d);
+        if (job->gradient)
+            grad_parameters(t->x[0], job->lnw, d, krfit.alpha, krfit.theta, krfit.stochratio);
+        else
+            invtrafo_corpar(&krfit, t->x[0], d);
         // The first try is always kept, so that the store holds a try even
         // when none beats NO_FIT_YET; later ones only when strictly better.
         if (k == 0 || krfit.loglike[0] < -t->y[0])
@@ -426,8 +468,12 @@ void finish_fit(TryQueue *queue, FitJob *job, int details)
     mle_print_result();
 
     for (int k = 0; k < MleTries; k++) {
-        frei(n_params + 1, n_params, &job->tries[k].x);
-        frei(n_params + 1, &job->tries[k].y);
+        frei(job->tries[k].rows, n_params, &job->tries[k].x);
+        frei(job->tries[k].rows, &job->tries[k].y);
+    }
+    if (job->gradient) {
+        grad_design_free(&job->design);
+        frei(d, &job->lnw);
     }
     free(job->tries);
     frei(d, &job->alpha);

@@ -1,7 +1,9 @@
 // Maximum-likelihood fitting of the correlation parameters of a response
-// model: several simplex searches ("tries") over the search variables of
-// fit/krigtrafo.h minimise the negative concentrated log likelihood of
-// fit/krigfit.h; the best try wins. Also the Fit command.
+// model: several searches ("tries") minimise the negative concentrated log
+// likelihood, the best try wins. By the option MleOptimMethod a try is a
+// simplex search over the search variables of fit/krigtrafo.h on the
+// likelihood of fit/krigfit.h ("simplex", the default), or the gradient
+// method of fit/krigmlegrad.h ("gradient"). Also the Fit command.
 #ifndef MORLA_KRIGMLE_H
 #define MORLA_KRIGMLE_H
 
@@ -12,7 +14,8 @@ const int MAX_ITER_FIT = 2000;
 
 // Fits model kr in place: MleTries tries, the first from the model's own
 // alpha and theta when it has them, the others from random starts drawn
-// with RandUnif. Afterwards the model holds the best try's alpha, theta
+// with RandUnif (the gradient method draws all its starts, and adds a
+// central one to every try). Afterwards the model holds the best try's alpha, theta
 // (and with random error stochratio), its log likelihood in loglike[0], and
 // the R, F, augmented decomposition, beta and var that belong to them, with
 // their flags. details = 1 reports every try, 0 only the result. Timed as

@@ -40,6 +40,7 @@ const char *const COMMAND_LIST[] = {
     "StoppingAbsoluteTolerance \t= {number} #default is 0.001\n",
     "StoppingRelativeTolerance \t= {number} #default is 0.001\n",
     "Tries\t \t\t\t= {number} #default is 3\n",
+    "MleOptimMethod                  = {simplex|gradient} #default is simplex\n",
     "CriterionOptimStart             = {random|displacement|distanceneighbour}\n",
     "                                 #default is distanceneighbour\n",
     "CriterionOptimMethod            = {simplex|powell} #default is simplex\n",

@@ -153,6 +153,7 @@ const Command commands[] = {
     {"CriterionOptimStart", run_equal_init},
     {"CriterionOptimTries", run_equal_init},
     {"CriterionOptimMethod", run_equal_init},
+    {"MleOptimMethod", run_equal_init},
     {"StoppingRelativeTolerance", run_equal_init},
     {"EffectType", run_equal_init},
     {"database", run_database},

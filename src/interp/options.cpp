@@ -205,6 +205,13 @@ void equal_init(KrigModel *kr, char **token, int n_token)
             strcpy(CriterionOptimMethod, "powell");
         else
             refuse("Sorry, only 'simplex' and 'powell' are valid options. Default remains.\n");
+    } else if (strcmp(key, "MleOptimMethod") == 0) {
+        if (strcmp(value, "simplex") == 0 || strcmp(value, "Simplex") == 0)
+            strcpy(MleOptimMethod, "simplex");
+        else if (strcmp(value, "gradient") == 0 || strcmp(value, "Gradient") == 0)
+            strcpy(MleOptimMethod, "gradient");
+        else
+            refuse("Sorry, only 'simplex' and 'gradient' are valid options. Default remains.\n");
     } else if (strcmp(key, "CriterionOptimStart") == 0) {
         if (strcmp(value, "random") == 0 || strcmp(value, "Random") == 0)
             strcpy(CriterionOptimStart, "random");

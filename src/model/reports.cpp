@@ -33,6 +33,8 @@ void database(const KrigModel *kr, const KrigArray *ka)
     else
         fprintf(ofp, "RandomError:                          FALSE\n");
     fprintf(ofp, "Tries:                                  %3d\n", MleTries);
+    if (strcmp(MleOptimMethod, "simplex") != 0)
+        fprintf(ofp, "MleOptimMethod:             %15s\n", MleOptimMethod);
     fprintf(ofp, "StoppingCriterion:               %10s\n", StopCrit);
     if (MinimizationMleFrequency != 1)
         fprintf(ofp, "MleFrequency:                        %3d\n", MinimizationMleFrequency);

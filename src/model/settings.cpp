@@ -22,6 +22,7 @@ string CriterionOptimMethod = "simplex";
 string EffectType = "slice";
 string CriterionOptimStart = "distanceneighbour";
 boolean RandomError = FALSE;
+string MleOptimMethod = "simplex";
 
 real OptTolAbs = 0.0;
 real OptTolRel = 0.001;

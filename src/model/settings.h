@@ -29,6 +29,7 @@ extern string CriterionOptimMethod;   // "simplex" or "powell"
 extern string CriterionOptimStart;    // "random", "displacement" or "distanceneighbour"
 extern boolean RandomError;           // responses carry random error
 extern string EffectType;             // effects: "slice" (others at mid-range) or "integrated"
+extern string MleOptimMethod;         // likelihood maximisation: "simplex" or "gradient"
 
 // Settings without a keyword.
 extern real OptTolAbs;

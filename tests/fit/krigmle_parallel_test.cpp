@@ -79,9 +79,11 @@ TEST(KrigMleSet, SetOnAnyNumberOfProcessorsEqualsOneModelAfterAnother)
     Outcome as_set = fit_three(true);
     EXPECT_EQ(as_set.report, one_by_one.report);
     EXPECT_EQ(memcmp(as_set.numbers.data(), one_by_one.numbers.data(), as_set.numbers.size() * sizeof(real)), 0);
-    // The warning raised inside the first try of c comes before that try's line.
+    // The warning raised inside the first try of c comes before that try's
+    // line, and so does the one of its search stopped at the limit.
     EXPECT_NE(one_by_one.report.find("Fitting c ... \nWARNING: Correlation Matrix is singular. Proceed with fingers "
-                                     "crossed. (T2)\nMLE-Try  1"),
+                                     "crossed. (T2)\nWARNING: MLE try was interrupted when max iteration was "
+                                     "reached\nMLE-Try  1"),
               std::string::npos)
         << one_by_one.report;
 

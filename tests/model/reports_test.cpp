@@ -44,6 +44,7 @@ class Report : public ::testing::Test {
         StopTolAbs = StopTolRel = 0.001;
         strcpy(StopCrit, "tolerance");
         strcpy(CriterionOptimMethod, "simplex");
+        strcpy(MleOptimMethod, "simplex");
         strcpy(CriterionOptimStart, "distanceneighbour");
         RandomError = FALSE;
         GridSize = 10;

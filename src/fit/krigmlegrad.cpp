@@ -1,0 +1,267 @@
+// One try of the gradient method: starts, bounds and the L-BFGS search.
+#include "fit/krigmlegrad.h"
+
+#include <cmath>
+#include <vector>
+
+#include <nlopt.h>
+
+#include "fit/krigfit.h"
+#include "model/settings.h"
+#include "numeric/nrerror.h"
+#include "numeric/unif.h"
+
+namespace {
+
+// Bounds of the search variables.
+const real LN_RANGE_LO = -20.72326583694641;  // ln 1e-9
+const real LN_RANGE_HI = 9.210340371976184;   // ln 1e4
+const real LN_NUGGET_LO = -23.025850929940457; // ln 1e-10
+const real LN_NUGGET_HI = -1.0000005000290891e-06; // ln(1 - 1e-6)
+// Where random starts lie.
+const real START_RANGE_LO = -6.907755278982137; // ln 0.001
+const real START_RANGE_HI = 4.605170185988091;  // ln 100
+const real START_NUGGET_LO = -18.420680743952367; // ln 1e-8
+const real START_NUGGET_HI = -0.01005033585350145; // ln 0.99
+// Stopping tests of L-BFGS: relative change of the objective and of the
+// search variables.
+const real GRAD_FTOL_REL = 1e-9;
+const real GRAD_FTOL_ABS = 1e-6;
+const real GRAD_XTOL_REL = 1e-7;
+// The penalty of a correlation matrix that cannot be decomposed, as in
+// krigloglike: (n·ln(1e-10) + 1e14) / 2.
+const real VAR_FLOOR = 1e-10;
+const real PENALTY_LNDET = 1e14;
+// Fresh starts of one local search that stopped on a failed line search.
+const int MAX_RESTARTS = 5;
+// Starts screened per try: at least this many, and at least n_params + 1.
+const int MIN_STARTS = 20;
+
+// Local searches per try, from the best starts: four for designs of up to
+// 200 runs, two up to 500, one beyond (an evaluation costs of the order of
+// n³ operations).
+int local_searches(int n)
+{
+    return n <= 200 ? 4 : n <= 500 ? 2 : 1;
+}
+
+real clamp(real v, real lo, real hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+// What the objective of a search needs, and the best point it has seen.
+typedef struct {
+    const GradDesign *g;
+    GradWork *w;
+    const real *lnw;
+    int d, dim;
+    std::vector<real> alpha, theta, g_alpha, g_theta;
+    int evals;
+    real best_f;
+    std::vector<real> best_z;
+} Objective;
+
+// The objective at z, with its gradient in z where grad is not NULL. Where R
+// is not numerically positive definite the value is the penalty and the
+// gradient 0: the search steps back.
+real evaluate(Objective *o, const real *z, real *grad)
+{
+    int d = o->d;
+    real s = 1.0;
+    grad_parameters(z, o->lnw, d, o->alpha.data(), o->theta.data(), &s);
+    if (!RandomError)
+        s = 1.0;
+    real f, g_s = 0.0;
+    boolean with_grad = grad != NULL;
+    if (grad_loglike(o->g, o->w, o->alpha.data(), o->theta.data(), s, &f, with_grad ? o->g_alpha.data() : NULL,
+                     o->g_theta.data(), &g_s)) {
+        if (with_grad) {
+            for (int k = 0; k < d; k++) {
+                real dtheta = o->g_theta[k] * o->theta[k];
+                grad[d + k] = dtheta;
+                grad[k] = o->g_alpha[k] + dtheta * o->lnw[k];
+            }
+            if (RandomError)
+                grad[2 * d] = -g_s * exp(z[2 * d]);
+        }
+    } else {
+        // The penalty of krigloglike for a correlation matrix that cannot
+        // be decomposed, counted with (T4).
+        info_infty++;
+        f = 0.5 * (o->g->n * log(VAR_FLOOR) + PENALTY_LNDET);
+        if (with_grad)
+            for (int k = 0; k < o->dim; k++)
+                grad[k] = 0.0;
+    }
+    if (with_grad)
+        for (int k = 0; k < o->dim; k++)
+            if (!std::isfinite(grad[k]))
+                grad[k] = 0.0;
+    return f;
+}
+
+double nlopt_objective(unsigned dim, const double *z, double *grad, void *data)
+{
+    Objective *o = (Objective *)data;
+    real f = evaluate(o, z, grad);
+    o->evals++;
+    if (f < o->best_f) {
+        o->best_f = f;
+        o->best_z.assign(z, z + dim);
+    }
+    return f;
+}
+
+} // namespace
+
+int grad_start_count(int n_params)
+{
+    return n_params + 1 > MIN_STARTS ? n_params + 1 : MIN_STARTS;
+}
+
+void grad_input_scales(real **X, int n, int d, real *lnw)
+{
+    for (int k = 0; k < d; k++) {
+        real lo = X[0][k], hi = X[0][k];
+        for (int i = 1; i < n; i++) {
+            if (X[i][k] < lo)
+                lo = X[i][k];
+            if (X[i][k] > hi)
+                hi = X[i][k];
+        }
+        real w = hi - lo;
+        lnw[k] = w > 0.0 && std::isfinite(w) ? log(w) : 0.0;
+    }
+}
+
+void grad_random_start(int d, real *z, boolean gaussian)
+{
+    for (int k = 0; k < d; k++)
+        z[k] = 2.0 * RandUnif();
+    if (gaussian)
+        for (int k = 0; k < d; k++)
+            z[k] = 0.0;
+    for (int k = 0; k < d; k++)
+        z[d + k] = START_RANGE_LO + (START_RANGE_HI - START_RANGE_LO) * RandUnif();
+    if (RandomError)
+        z[2 * d] = START_NUGGET_LO + (START_NUGGET_HI - START_NUGGET_LO) * RandUnif();
+}
+
+void grad_central_start(int d, int level, real *z)
+{
+    static const real exponents[3] = {2.0, 0.5, 8.0};
+    for (int k = 0; k < d; k++) {
+        z[k] = 0.0;
+        z[d + k] = log(exponents[level % 3]);
+    }
+    if (RandomError)
+        z[2 * d] = log(0.01);
+}
+
+void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z)
+{
+    for (int k = 0; k < d; k++) {
+        z[k] = clamp(alpha[k], 0.0, 2.0);
+        real u = theta[k] > 0.0 ? log(theta[k]) + (2.0 - z[k]) * lnw[k] : LN_RANGE_LO;
+        z[d + k] = clamp(u, LN_RANGE_LO, LN_RANGE_HI);
+    }
+    if (RandomError) {
+        real v = stochratio < 1.0 ? log(1.0 - stochratio) : LN_NUGGET_LO;
+        z[2 * d] = clamp(v, LN_NUGGET_LO, LN_NUGGET_HI);
+    }
+}
+
+void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *theta, real *stochratio)
+{
+    for (int k = 0; k < d; k++) {
+        alpha[k] = z[k];
+        theta[k] = exp(z[d + k] - (2.0 - z[k]) * lnw[k]);
+    }
+    if (RandomError)
+        *stochratio = 1.0 - exp(z[2 * d]);
+}
+
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals)
+{
+    int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
+    Objective o;
+    o.g = g;
+    o.w = grad_work_new(g->n, d);
+    o.lnw = lnw;
+    o.d = d;
+    o.dim = dim;
+    o.alpha.resize(d);
+    o.theta.resize(d);
+    o.g_alpha.resize(d);
+    o.g_theta.resize(d);
+
+    // The best start (the first of equal ones) first, then the others in
+    // their order: the searches after the first explore other regions
+    // rather than the neighbours of the best start.
+    int best = 0;
+    for (int i = 0; i < count; i++) {
+        fval[i] = evaluate(&o, starts[i], NULL);
+        if (fval[i] < fval[best])
+            best = i;
+    }
+    std::vector<int> order(1, best);
+    for (int i = 0; i < count; i++)
+        if (i != best)
+            order.push_back(i);
+
+    std::vector<real> lower(dim), upper(dim);
+    for (int k = 0; k < d; k++) {
+        lower[k] = 0.0;
+        upper[k] = 2.0;
+        lower[d + k] = LN_RANGE_LO;
+        upper[d + k] = LN_RANGE_HI;
+    }
+    if (RandomError) {
+        lower[2 * d] = LN_NUGGET_LO;
+        upper[2 * d] = LN_NUGGET_HI;
+    }
+    o.evals = 0;
+    o.best_f = fval[order[0]];
+    o.best_z.assign(starts[order[0]], starts[order[0]] + dim);
+
+    // Local searches from the best starts, sharing the evaluation limit.
+    int searches = local_searches(g->n);
+    if (searches > count)
+        searches = count;
+    for (int l = 0; l < searches && o.evals < max_evals; l++) {
+        std::vector<real> z(starts[order[l]], starts[order[l]] + dim);
+        for (int k = 0; k < dim; k++)
+            z[k] = clamp(z[k], lower[k], upper[k]);
+        nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
+        if (opt == NULL)
+            nrerror("Fitting: the gradient search could not be set up");
+        nlopt_set_lower_bounds(opt, lower.data());
+        nlopt_set_upper_bounds(opt, upper.data());
+        nlopt_set_min_objective(opt, nlopt_objective, &o);
+        nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
+        nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
+        nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
+        // L-BFGS at a bound can stop on a search direction that is not a
+        // descent direction; it goes on from where it stopped, afresh, as
+        // long as that still gains.
+        for (int restart = 0; restart <= MAX_RESTARTS && o.evals < max_evals; restart++) {
+            real before = o.best_f, f = 0.0;
+            nlopt_set_maxeval(opt, max_evals - o.evals);
+            nlopt_result result = nlopt_optimize(opt, z.data(), &f);
+            if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
+                break;
+            if (!(o.best_f < before - GRAD_FTOL_ABS))
+                break;
+            z = o.best_z;
+        }
+        nlopt_destroy(opt);
+    }
+    grad_work_free(o.w);
+
+    // The best point evaluated goes to row 0, whatever way the searches ended.
+    for (int k = 0; k < dim; k++)
+        starts[0][k] = o.best_z[k];
+    fval[0] = o.best_f;
+    return o.evals;
+}

@@ -1,0 +1,162 @@
+// The gradient method of maximum-likelihood fitting: samples of the process
+// with known parameters are fitted at least as well as the truth explains
+// them, a singular correlation matrix falls back to the eigenvalue path
+// without ending the run, and the random starts follow the generator.
+#include "fit/krigmlegrad.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fit/krigmle.h"
+#include "likelihood_reference.h"
+#include "model/settings.h"
+#include "numeric/unif.h"
+#include "session.h"
+
+namespace {
+
+using likelihood::Mat;
+using likelihood::Params;
+using likelihood::Vec;
+
+// MleOptimMethod = gradient for the lifetime of the object.
+struct GradientMethod {
+    GradientMethod() { strcpy(MleOptimMethod, "gradient"); }
+    ~GradientMethod()
+    {
+        strcpy(MleOptimMethod, "simplex");
+        RandomError = FALSE;
+    }
+};
+
+Params fitted(const KrigModel &kr)
+{
+    return Params{Vec(kr.alpha, kr.alpha + kr.d[0]), Vec(kr.theta, kr.theta + kr.d[0]), kr.stochratio[0]};
+}
+
+TEST(KrigMleGradient, SampleOfTheProcessIsFittedAtLeastAsWellAsByTheTruth)
+{
+    struct Row {
+        int n;
+        Params p;
+        double scale; // of the first input
+    } rows[] = {{30, {{0.5}, {4.0}, 1.0}, 1.0},
+                {60, {{0.2, 0.5}, {2.0, 5.0}, 1.0}, 10.0},
+                {50, {{0.0, 0.0, 0.0}, {1.0, 3.0, 0.5}, 1.0}, 0.01},
+                {80, {{0.1}, {2.0}, 0.7}, 1.0},
+                {60, {{1.0, 0.0}, {2.0, 1.0}, 0.9}, 1.0}};
+    unsigned seed = 31;
+    for (const Row &t : rows) {
+        SCOPED_TRACE(std::to_string(t.n) + " runs");
+        Session session;
+        GradientMethod method;
+        RandomError = t.p.stochratio < 1.0;
+        std::mt19937 gen(seed++);
+        int d = (int)t.p.theta.size();
+        Mat X = likelihood::random_design(t.n, d, gen);
+        Params truth = t.p;
+        for (auto &row : X)
+            row[0] *= t.scale;
+        // The same process on the scaled input.
+        truth.theta[0] /= std::pow(t.scale, 2.0 - truth.alpha[0]);
+        Vec y = likelihood::sample(X, truth, 3.0, 2.0, gen);
+        DataModel m(X, y);
+        RandInit(10, 20, 1000);
+        krig_mle(&m.kr, 1);
+        double at_truth = likelihood::concentrated(X, y, truth).loglike;
+        likelihood::Concentrated at_fit = likelihood::concentrated(X, y, fitted(m.kr));
+        EXPECT_GE(m.kr.loglike[0], at_truth);
+        EXPECT_NEAR(m.kr.loglike[0], at_fit.loglike, 1e-8 * std::fabs(at_fit.loglike));
+        EXPECT_NEAR(m.kr.var[0], at_fit.var, 1e-6 * at_fit.var);
+        std::string report = session.report();
+        EXPECT_NE(report.find("MLE-Try  3, MaxLogLike: "), std::string::npos) << report;
+        EXPECT_NE(report.find("mle theta:"), std::string::npos);
+        // Starts where R is numerically singular may warn; no search stops at
+        // the evaluation limit.
+        EXPECT_EQ(report.find("interrupted"), std::string::npos) << report;
+    }
+}
+
+TEST(KrigMleGradient, RepeatedRunWithoutRandomErrorIsFitted)
+{
+    // R is singular wherever the process is not white noise: the Cholesky
+    // factorisation fails there, and those points are valued through the
+    // eigenvalues (with their warnings and penalties), never fatally.
+    Session session;
+    GradientMethod method;
+    std::mt19937 gen(5);
+    Mat X = likelihood::random_design(12, 2, gen);
+    X[5] = X[2];
+    Vec y = likelihood::sample(X, Params{{0.5, 1.0}, {2.0, 3.0}, 1.0}, 0.0, 1.0, gen);
+    y[5] = y[2];
+    DataModel m(X, y);
+    RandInit(10, 20, 1000);
+    krig_mle(&m.kr, 1);
+    std::string report = session.report();
+    EXPECT_NE(report.find("LogLikelihood:"), std::string::npos) << report;
+    EXPECT_TRUE(std::isfinite(m.kr.loglike[0]));
+    EXPECT_TRUE(m.kr.init.U && m.kr.init.beta && m.kr.init.var);
+}
+
+// The first number of the generator seeded with 3, 6, 300.
+real first_draw()
+{
+    RandInit(3, 6, 300);
+    return RandUnif();
+}
+
+TEST(KrigMleGradient, RandomStartsFollowTheGeneratorInsideTheirRanges)
+{
+    for (boolean random_error : {FALSE, TRUE}) {
+        RandomError = random_error;
+        const int d = 3, dim = 2 * d + random_error;
+        Vec z(dim);
+        RandInit(3, 6, 300);
+        grad_random_start(d, z.data(), FALSE);
+        real next = RandUnif();
+        RandInit(3, 6, 300);
+        for (int k = 0; k < d; k++)
+            EXPECT_EQ(z[k], 2.0 * RandUnif());
+        for (int k = 0; k < d; k++) {
+            real u = RandUnif();
+            EXPECT_NEAR(z[d + k], std::log(1e-3) + u * std::log(1e5), 1e-12);
+        }
+        if (random_error) {
+            real u = RandUnif();
+            EXPECT_NEAR(z[2 * d], std::log(1e-8) + u * (std::log(0.99) - std::log(1e-8)), 1e-12);
+        }
+        EXPECT_EQ(RandUnif(), next) << "no further draws";
+
+        // Central starts draw nothing: Gaussian, one exponent for every input.
+        const real exponent[4] = {2.0, 0.5, 8.0, 2.0};
+        for (int level = 0; level < 4; level++) {
+            RandInit(3, 6, 300);
+            grad_central_start(d, level, z.data());
+            real after = RandUnif();
+            EXPECT_EQ(after, first_draw());
+            for (int k = 0; k < d; k++) {
+                EXPECT_EQ(z[k], 0.0);
+                EXPECT_NEAR(std::exp(z[d + k]), exponent[level], 1e-12);
+            }
+            if (random_error) {
+                EXPECT_NEAR(1.0 - std::exp(z[2 * d]), 0.99, 1e-12);
+            }
+        }
+
+        // The parameters of a start: z[d + k] is the exponent across the range.
+        real lnw[d] = {0.0, std::log(10.0), std::log(0.5)}, alpha[d], theta[d], ratio = 1.0;
+        grad_parameters(z.data(), lnw, d, alpha, theta, &ratio);
+        for (int k = 0; k < d; k++)
+            EXPECT_NEAR(theta[k] * std::pow(std::exp(lnw[k]), 2.0 - alpha[k]), std::exp(z[d + k]),
+                        1e-12 * std::exp(z[d + k]));
+        Vec back(dim);
+        grad_start_from(alpha, theta, ratio, lnw, d, back.data());
+        for (int k = 0; k < dim; k++)
+            EXPECT_NEAR(back[k], z[k], 1e-9);
+    }
+    RandomError = FALSE;
+}
+
+} // namespace
