@@ -1,7 +1,7 @@
 // Fuzzing target: the exchange file as an objective program leaves it. The
 // first byte chooses the number of inputs (1 to 8) and of values (1 to 4);
 // the rest is "morla.temp". A file with too few tokens, an over-long token
-// or a value that is no finite number is an orderly fatal error; on success
+// or a value that is no finite number is refused with a message; on success
 // every value is finite or the missing value.
 #include <cmath>
 #include <cstdint>
@@ -21,7 +21,8 @@ struct Reply {
 void read_reply(void *arg)
 {
     Reply *reply = (Reply *)arg;
-    read_morlatemp(reply->d, reply->ny, reply->values);
+    if (read_exchange_values("./objective", reply->d, reply->ny, reply->values) != 0)
+        return;
     for (int q = 0; q < reply->ny; q++)
         if (!std::isfinite(reply->values[q]))
             abort();

@@ -354,7 +354,20 @@ int sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *n
             }
             exec_system(objective_poll_command);
         }
-    } else if (look(command, FALSE, &s) == 0) {
+    } else {
+        result = read_exchange_values(command, d, ny, newy);
+    }
+    scan_free(&s);
+    return result;
+}
+
+int read_exchange_values(const char *command, int d, int ny, real *newy)
+{
+    const int n_entries = ny + d + 1;
+    Scan s;
+    scan_alloc(&s, n_entries);
+    int result = 1;
+    if (look(command, FALSE, &s) == 0) {
         if (s.count < n_entries) {
             fprintf(ofp, "ERROR: morla.temp holds %d of the %d tokens expected after the objective command '%s' "
                          "(the number of inputs, %d coordinate%s, %d value%s).\n",

@@ -50,6 +50,12 @@ boolean objective_ready(const char *funcname);
 // shows what was in it.
 int sample_new_y(const char *funcname, int d, const real *xbest, int ny, real *newy);
 
+// Reads the ny values that the program run as `command` left in
+// "morla.temp" (d + 1 tokens first), as sample_new_y does after a program run
+// by name: 0 with every value finite or the missing value, or 1 after its
+// "ERROR: " message.
+int read_exchange_values(const char *command, int d, int ny, real *newy);
+
 // Removes "morla.temp" when sample_new_y has written it since the last
 // removal; otherwise leaves any file of that name alone.
 void remove_exchange_file();
