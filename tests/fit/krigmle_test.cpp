@@ -18,11 +18,8 @@ namespace {
 using likelihood::Mat;
 using likelihood::Params;
 using likelihood::Vec;
+using likelihood::fitted;
 
-Params fitted(const KrigModel &kr)
-{
-    return Params{Vec(kr.alpha, kr.alpha + kr.d[0]), Vec(kr.theta, kr.theta + kr.d[0]), kr.stochratio[0]};
-}
 
 TEST(KrigMle, SampleOfTheProcessIsFittedAtLeastAsWellAsByTheTruth)
 {

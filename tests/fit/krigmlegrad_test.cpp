@@ -20,6 +20,7 @@ namespace {
 using likelihood::Mat;
 using likelihood::Params;
 using likelihood::Vec;
+using likelihood::fitted;
 
 // MleOptimMethod = gradient for the lifetime of the object.
 struct GradientMethod {
@@ -31,10 +32,6 @@ struct GradientMethod {
     }
 };
 
-Params fitted(const KrigModel &kr)
-{
-    return Params{Vec(kr.alpha, kr.alpha + kr.d[0]), Vec(kr.theta, kr.theta + kr.d[0]), kr.stochratio[0]};
-}
 
 TEST(KrigMleGradient, SampleOfTheProcessIsFittedAtLeastAsWellAsByTheTruth)
 {

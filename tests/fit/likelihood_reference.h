@@ -24,6 +24,12 @@ struct Params {
     double stochratio = 1.0;
 };
 
+// The parameters a fit left in the model.
+inline Params fitted(const KrigModel &kr)
+{
+    return Params{Vec(kr.alpha, kr.alpha + kr.d[0]), Vec(kr.theta, kr.theta + kr.d[0]), kr.stochratio[0]};
+}
+
 // Lower Cholesky factor of R = s·C + (1 - s)·I.
 inline Mat cholesky(const Mat &X, const Params &p)
 {

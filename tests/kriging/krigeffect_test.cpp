@@ -33,7 +33,7 @@ KrigModel *make_record(int n, int d)
     return kr;
 }
 
-void free_record(KrigModel *kr)
+void release_model(KrigModel *kr)
 {
     free_KrigModel(kr);
     free(kr);
@@ -91,7 +91,7 @@ TEST(MainEffects, FollowEachInputOfAnAdditiveFunctionUpToAConstant)
             EXPECT_GE(row[3], 0.0);
         }
     }
-    free_record(kr);
+    release_model(kr);
 }
 
 TEST(JointEffects, PairsInOrderSecondInputFastestOthersAtTheirMidpoints)
@@ -128,7 +128,7 @@ TEST(JointEffects, PairsInOrderSecondInputFastestOthersAtTheirMidpoints)
             }
         }
     }
-    free_record(kr);
+    release_model(kr);
 }
 
 } // namespace

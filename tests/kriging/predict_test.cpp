@@ -184,11 +184,11 @@ TEST(ForeignDesign, ProtocolViolationsAreFatal)
 // ---------------------------------------------------------------------------
 // The command's tokens.
 
-struct Tokens {
+struct CommandTokens {
     char slots[10][150];
     char *token[10];
     int count;
-    explicit Tokens(const std::vector<const char *> &words) : count(0)
+    explicit CommandTokens(const std::vector<const char *> &words) : count(0)
     {
         for (const char *w : words) {
             snprintf(slots[count], sizeof slots[count], "%s", w);
@@ -205,7 +205,7 @@ struct Parsed {
 
 Parsed parse(const std::vector<const char *> &words)
 {
-    Tokens t(words);
+    CommandTokens t(words);
     char in[150] = "", out[150] = "";
     ReportCapture capture;
     Parsed p;
@@ -290,8 +290,8 @@ TEST(TokenPredict, InputFromTheScreenIsRefused)
 TEST(InitPredict, UsageAndMissingResponsesOnStandardOutput)
 {
     Session s;
-    Tokens bad({"Predict", ">", "a.mat", ">", "b.mat"});
-    Tokens good({"Predict", "<", "in.mat", ">", "out.mat"});
+    CommandTokens bad({"Predict", ">", "a.mat", ">", "b.mat"});
+    CommandTokens good({"Predict", "<", "in.mat", ">", "out.mat"});
     fflush(stdout);
     testing::internal::CaptureStdout();
     init_predict(s.kr, s.ka, bad.token, bad.count);

@@ -26,13 +26,13 @@ INSTANTIATE_TEST_SUITE_P(Modes, Csv, ::testing::Values(1, 0), reader_support::mo
 
 // A read through the matrix reader's entry point, released on destruction
 // with the counts it handed back.
-template <typename Cell> struct Read {
+template <typename Cell> struct CsvRead {
     int code = -1;
     int n = 0, m = 0;
     Cell **mat = nullptr;
     string *labels = nullptr;
     std::string report;
-    explicit Read(const std::string &file, int oldn = 0, int oldm = 0, Cell **old = nullptr,
+    explicit CsvRead(const std::string &file, int oldn = 0, int oldm = 0, Cell **old = nullptr,
                   string *old_labels = nullptr)
     {
         n = oldn;
@@ -43,7 +43,7 @@ template <typename Cell> struct Read {
         code = read_matrix(n, m, &mat, &n, &m, file.c_str(), &labels);
         report = capture.take();
     }
-    ~Read()
+    ~CsvRead()
     {
         EXPECT_EQ(mat != nullptr, n > 0 && m > 0);
         EXPECT_EQ(labels != nullptr, m > 0);
@@ -83,7 +83,7 @@ TEST_P(Csv, RealMatrixRoundTripIsExact)
         outputmatr(n, m, mat, "round.csv", names, NULL, "ignored comment", "w");
         EXPECT_EQ(capture.take(), "Writing to file round.csv.\n");
     }
-    Read<real> r("round.csv");
+    CsvRead<real> r("round.csv");
     ASSERT_EQ(r.code, 0) << r.report;
     ASSERT_EQ(r.n, n);
     ASSERT_EQ(r.m, m);
@@ -142,7 +142,7 @@ TEST_P(Csv, TextTableRoundTrip)
         outputmats(2, 2, table, "joint.csv", NULL, "  Term1 Term2  Effect", "JointEffects", "w");
     }
     EXPECT_EQ(read_file("joint.csv"), "Term1,Term2,Effect\nx1,x2,0.25\nx1,x3,NA\n");
-    Read<string> r("joint.csv");
+    CsvRead<string> r("joint.csv");
     ASSERT_EQ(r.code, 0) << r.report;
     ASSERT_EQ(r.n, 2);
     ASSERT_EQ(r.m, 3);
@@ -174,7 +174,7 @@ TEST_P(Csv, GrammarOfTheFilesRead)
     };
     for (const Row &c : rows) {
         write_file("g.csv", c.text);
-        Read<real> r("g.csv");
+        CsvRead<real> r("g.csv");
         ASSERT_EQ(r.code, 0) << c.text << r.report;
         EXPECT_EQ(r.n, c.n);
         EXPECT_EQ(r.m, c.m);
@@ -210,7 +210,7 @@ TEST_P(Csv, RefusalsKeepTheStorageHandedIn)
     for (const Row &c : rows) {
         write_file("bad.csv", c.text);
         {
-            Read<real> r("bad.csv");
+            CsvRead<real> r("bad.csv");
             EXPECT_EQ(r.code, c.code) << c.text << r.report;
             EXPECT_EQ(r.mat, nullptr);
         }
@@ -219,7 +219,7 @@ TEST_P(Csv, RefusalsKeepTheStorageHandedIn)
         alloc(3, 2, &old);
         alloc(2, &old_labels);
         old[2][1] = 7.5;
-        Read<real> r("bad.csv", 3, 2, old, old_labels);
+        CsvRead<real> r("bad.csv", 3, 2, old, old_labels);
         EXPECT_EQ(r.code, c.code) << c.text;
         EXPECT_EQ(r.mat, old);
         EXPECT_EQ(r.n, 3);
@@ -228,7 +228,7 @@ TEST_P(Csv, RefusalsKeepTheStorageHandedIn)
     }
     // A NUL byte in a line.
     write_file("nul.csv", std::string("a,b\n1,\0" "2\n", 8));
-    Read<real> r("nul.csv");
+    CsvRead<real> r("nul.csv");
     EXPECT_EQ(r.code, 2) << r.report;
     EXPECT_NE(r.report.find("Line 2 of nul.csv holds a NUL byte"), std::string::npos) << r.report;
 }
@@ -241,7 +241,7 @@ TEST_P(Csv, ReuseReplacesTheStorage)
     string *old_labels = nullptr;
     alloc(2, 5, &old);
     alloc(5, &old_labels);
-    Read<real> r("x.csv", 2, 5, old, old_labels);
+    CsvRead<real> r("x.csv", 2, 5, old, old_labels);
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.n, 4);
     EXPECT_EQ(r.m, 3);

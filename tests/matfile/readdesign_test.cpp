@@ -53,8 +53,6 @@ void expect_shape(const KrigModel &m, int n, int d, int r)
 }
 
 const std::string kYAgain = "WARNING: You already have a y matrix. Old y-matrix will be overread.\n\n";
-const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations on NA values other than \n\tin- and "
-                               "output will result into errors.\n\n";
 const std::string kOutOfRange = "WARNING: Not all x elements are within range limits.\n";
 
 class DesignReaders : public StoreTest {

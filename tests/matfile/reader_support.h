@@ -19,6 +19,10 @@
 
 namespace reader_support {
 
+// The reader's warning after a matrix holding NA values.
+inline const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations on NA values other than \n\tin- and "
+                               "output will result into errors.\n\n";
+
 // A test run in fast mode and in tracking mode (the parameter is SPEED), in a
 // scratch directory; it must leave the allocation registries as it found
 // them.

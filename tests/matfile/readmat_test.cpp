@@ -63,11 +63,11 @@ template <typename Cell> void read_text(Read<Cell> &r, const std::string &conten
 std::string reading(const std::string &error = "") { return "Reading from in.mat.\n" + error; }
 
 const std::string kSep = "-------\n";
-const std::string kNaWarning = "WARNING: Matrix contains NA values. Operations on NA values other than \n\tin- and "
-                               "output will result into errors.\n\n";
 
 // Each test runs in fast mode and in tracking mode, in a scratch directory,
 // and must leave the allocation registries as it found them.
+using reader_support::kNaWarning;
+
 class ReadMatrix : public reader_support::AllocationModes {};
 
 INSTANTIATE_TEST_SUITE_P(Modes, ReadMatrix, ::testing::Values(1, 0), reader_support::mode_name);

@@ -10,21 +10,21 @@
 
 namespace {
 
-struct Tokens {
+struct Tokenized {
     int result;
     int count;
     std::vector<std::string> words;
     std::string report;
 };
 
-Tokens split(const std::string &line, int slots = 10, int slot_len = 150)
+Tokenized split(const std::string &line, int slots = 10, int slot_len = 150)
 {
     std::vector<std::vector<char>> storage(slots, std::vector<char>(slot_len, 'X'));
     std::vector<char *> ptrs;
     for (auto &s : storage)
         ptrs.push_back(s.data());
     ReportCapture capture;
-    Tokens t;
+    Tokenized t;
     t.count = slots;
     t.result = tokenize(line.c_str(), &t.count, slot_len, ptrs.data());
     if (t.result == 0)
@@ -40,7 +40,7 @@ const char *kSeparatorMessage = "Unexpected input: \n\t(1)Input Line should not 
 TEST(Tokenize, EmptyBlankAndCommentLinesHaveNoTokens)
 {
     for (const char *line : {"", "\n", "    \t  \n", "# a comment < > =\n", "   # indented\n"}) {
-        Tokens t = split(line);
+        Tokenized t = split(line);
         EXPECT_EQ(t.result, 0) << line;
         EXPECT_EQ(t.count, 0) << line;
         EXPECT_EQ(t.report, "");
@@ -55,7 +55,7 @@ TEST(Tokenize, SeparatorsAreTokensWithOrWithoutBlanks)
     EXPECT_EQ(split("\tX<file.mat#comment\n").words, (V{"X", "<", "file.mat"}));
     EXPECT_EQ(split("Predict < in > out\n").words, (V{"Predict", "<", "in", ">", "out"}));
     // A line that ends in a separator keeps it as the last token.
-    Tokens t = split("X <\n");
+    Tokenized t = split("X <\n");
     EXPECT_EQ(t.result, 0);
     EXPECT_EQ(t.words, (V{"X", "<"}));
 }
@@ -63,7 +63,7 @@ TEST(Tokenize, SeparatorsAreTokensWithOrWithoutBlanks)
 TEST(Tokenize, SeparatorAtStartOrTwoInSequenceIsRefused)
 {
     for (const char *line : {"=3\n", "  < file\n", "X <>\n", "X < >\n", "X<\t>y\n", "a = = b\n"}) {
-        Tokens t = split(line);
+        Tokenized t = split(line);
         EXPECT_EQ(t.result, 1) << line;
         EXPECT_EQ(t.count, 10) << "count left as on entry";
         EXPECT_EQ(t.report, kSeparatorMessage);
@@ -72,15 +72,15 @@ TEST(Tokenize, SeparatorAtStartOrTwoInSequenceIsRefused)
 
 TEST(Tokenize, AtMostOneTokenFewerThanSlots)
 {
-    Tokens nine = split("a b c d e f g h i\n");
+    Tokenized nine = split("a b c d e f g h i\n");
     EXPECT_EQ(nine.result, 0);
     EXPECT_EQ(nine.count, 9);
-    Tokens ten = split("a b c d e f g h i j\n");
+    Tokenized ten = split("a b c d e f g h i j\n");
     EXPECT_EQ(ten.result, 2);
     EXPECT_EQ(ten.count, 10);
     EXPECT_EQ(ten.report, "More Tokens in line than code can handle\n");
     // A separator can be the token that reaches the limit.
-    Tokens sep = split("a b c d e f g h i=\n");
+    Tokenized sep = split("a b c d e f g h i=\n");
     EXPECT_EQ(sep.result, 2);
 }
 
@@ -98,7 +98,7 @@ TEST(Tokenize, CarriageReturnBeforeTheLineEndEndsTheLine)
         {"a \r\r\n", {"a", "\r"}},
     };
     for (const auto &c : cases) {
-        Tokens t = split(c.line);
+        Tokenized t = split(c.line);
         EXPECT_EQ(t.result, 0) << c.line;
         EXPECT_EQ(t.words, c.words) << c.line;
     }
@@ -106,13 +106,13 @@ TEST(Tokenize, CarriageReturnBeforeTheLineEndEndsTheLine)
 
 TEST(Tokenize, WordLengthLimit)
 {
-    Tokens ok = split(std::string(28, 'w') + "\n", 30, 30);
+    Tokenized ok = split(std::string(28, 'w') + "\n", 30, 30);
     EXPECT_EQ(ok.result, 0);
     EXPECT_EQ(ok.words[0].size(), 28u);
     // One more is refused, not fatal, and silent: the caller names the file
     // and line.
     for (const std::string &line : {std::string(29, 'w') + "\n", "a " + std::string(40, 'w') + " b\n"}) {
-        Tokens long_word = split(line, 30, 30);
+        Tokenized long_word = split(line, 30, 30);
         EXPECT_EQ(long_word.result, TOKEN_TOO_LONG);
         EXPECT_EQ(long_word.count, 30);
         EXPECT_EQ(long_word.report, "");
@@ -121,7 +121,7 @@ TEST(Tokenize, WordLengthLimit)
 
 TEST(Tokenize, NonAsciiBytesAreWordCharacters)
 {
-    Tokens t = split("\x01\xff\x7f x\n");
+    Tokenized t = split("\x01\xff\x7f x\n");
     ASSERT_EQ(t.count, 2);
     EXPECT_EQ(t.words[0], "\x01\xff\x7f");
 }

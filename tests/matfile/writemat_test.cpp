@@ -596,7 +596,6 @@ std::vector<std::string> listing()
     return names;
 }
 
-} // namespace
 
 // A write that fails part-way (here: the file-size limit, as on a full disk)
 // ends the program and leaves the old file as it was, with no temporary file.
@@ -683,3 +682,5 @@ TEST_F(WriteMatrix, ProtectedFilesLinksAndPermissions)
     EXPECT_NE(read_file("target.mat").find("2.00000"), std::string::npos);
     EXPECT_EQ(listing(), (std::vector<std::string>{"alias.mat", "commands.cmd", "link.mat", "target.mat"}));
 }
+
+} // namespace

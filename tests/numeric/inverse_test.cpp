@@ -17,24 +17,24 @@
 namespace {
 
 // An n x n matrix from the tracked allocator, released at the end of scope.
-struct Mat {
-    explicit Mat(int n_) : n(n_) { alloc(n, n, &a); }
-    ~Mat() { frei(n, n, &a); }
-    Mat(const Mat &) = delete;
-    Mat &operator=(const Mat &) = delete;
+struct SquareMat {
+    explicit SquareMat(int n_) : n(n_) { alloc(n, n, &a); }
+    ~SquareMat() { frei(n, n, &a); }
+    SquareMat(const SquareMat &) = delete;
+    SquareMat &operator=(const SquareMat &) = delete;
     real *operator[](int i) const { return a[i]; }
     int n;
     real **a = NULL;
 };
 
-void fill(Mat &m, const std::vector<std::vector<real>> &rows)
+void fill(SquareMat &m, const std::vector<std::vector<real>> &rows)
 {
     for (int i = 0; i < m.n; i++)
         for (int j = 0; j < m.n; j++)
             m[i][j] = rows[i][j];
 }
 
-real max_abs(const Mat &m)
+real max_abs(const SquareMat &m)
 {
     real big = 0.0;
     for (int i = 0; i < m.n; i++)
@@ -57,7 +57,7 @@ TEST(Inverse, ProductWithTheInverseIsTheIdentity)
     std::mt19937 gen(20240611);
     std::uniform_real_distribution<real> unif(-1.0, 1.0);
     for (int n = 1; n <= 50; n++) {
-        Mat a(n), acopy(n), y(n);
+        SquareMat a(n), acopy(n), y(n);
         for (int i = 0; i < n; i++)
             for (int j = 0; j < n; j++)
                 a[i][j] = acopy[i][j] = unif(gen);
@@ -78,7 +78,7 @@ TEST(Inverse, ProductWithTheInverseIsTheIdentity)
 TEST(Inverse, HilbertMatrixAgainstItsExactIntegerInverse)
 {
     for (int n = 1; n <= 7; n++) {
-        Mat h(n), y(n), exact(n);
+        SquareMat h(n), y(n), exact(n);
         for (int i = 0; i < n; i++)
             for (int j = 0; j < n; j++) {
                 h[i][j] = 1.0 / (i + j + 1);
@@ -107,7 +107,7 @@ TEST(Inverse, HilbertMatrixAgainstItsExactIntegerInverse)
                 EXPECT_NEAR(y[i][j] / exact[i][j], 1.0, tol) << "n = " << n << " [" << i << "][" << j << "]";
     }
     // A small case written out: the inverse of the 3 x 3 Hilbert matrix.
-    Mat h(3), y(3);
+    SquareMat h(3), y(3);
     fill(h, {{1.0, 1.0 / 2, 1.0 / 3}, {1.0 / 2, 1.0 / 3, 1.0 / 4}, {1.0 / 3, 1.0 / 4, 1.0 / 5}});
     inverse(h.a, y.a, 3);
     const real want[3][3] = {{9, -36, 30}, {-36, 192, -180}, {30, -180, 180}};
@@ -118,7 +118,7 @@ TEST(Inverse, HilbertMatrixAgainstItsExactIntegerInverse)
 
 TEST(Inverse, OneByOneMatrixKeepsItsValue)
 {
-    Mat a(1), y(1);
+    SquareMat a(1), y(1);
     a[0][0] = -4.0;
     inverse(a.a, y.a, 1);
     EXPECT_EQ(y[0][0], -0.25);
@@ -132,7 +132,7 @@ TEST(Inverse, ZeroPivotIsReplacedSilently)
     // replaced by 1e-20: U = [[2,4],[0,1e-20]], L = [[1,0],[0.5,1]] with the
     // rows swapped, whose inverse worked by hand is [[-2e20,1e20],[1e20,-5e19]].
     ReportCapture report;
-    Mat a(2), y(2);
+    SquareMat a(2), y(2);
     fill(a, {{1.0, 2.0}, {2.0, 4.0}});
     inverse(a.a, y.a, 2);
     EXPECT_EQ(a[0][0], 2.0);
@@ -149,7 +149,7 @@ TEST(Inverse, ZeroPivotIsReplacedSilently)
 TEST(Inverse, WorkVectorsAreReleased)
 {
     // Tracking mode: the registries are the same before and after.
-    Mat a(3), y(3);
+    SquareMat a(3), y(3);
     fill(a, {{2.0, 1.0, 0.0}, {1.0, 2.0, 1.0}, {0.0, 1.0, 2.0}});
     SPEED = 0;
     int reals = size_list, ints = size_int_list;
@@ -161,7 +161,7 @@ TEST(Inverse, WorkVectorsAreReleased)
 
 TEST(Inverse, ZeroRowIsFatal)
 {
-    Mat a(3), y(3);
+    SquareMat a(3), y(3);
     fill(a, {{1.0, 2.0, 3.0}, {0.0, 0.0, 0.0}, {4.0, 5.0, 7.0}});
     EXPECT_FATAL(inverse(a.a, y.a, 3), "inverse : Singular matrix in routine ludcmp");
 }
@@ -171,7 +171,7 @@ TEST(Ludcmp, TiesInThePivotSearchChooseTheLaterRow)
     // Both rows have scale 1 and the same first-column candidate 1; taking
     // the later row swaps them: P·A = [[1,1],[1,0.5]] = L·U with
     // L = [[1,0],[1,1]] and U = [[1,1],[0,-0.5]].
-    Mat a(2);
+    SquareMat a(2);
     fill(a, {{1.0, 0.5}, {1.0, 1.0}});
     int indx[2];
     real d = 0.0;
@@ -190,7 +190,7 @@ TEST(Lubksb, SolvesWithLeadingZerosInTheRightHandSide)
     // A = [[4,1,0],[1,3,1],[0,1,2]], x = (1, -2, 3) gives b = (2, -2, 4);
     // and b = (0, 0, 1) exercises the skipped leading zeros: x is the last
     // column of A⁻¹ = [[5,-2,1],[-2,8,-4],[1,-4,11]] / 18.
-    Mat a(3);
+    SquareMat a(3);
     fill(a, {{4.0, 1.0, 0.0}, {1.0, 3.0, 1.0}, {0.0, 1.0, 2.0}});
     int indx[3];
     real d;

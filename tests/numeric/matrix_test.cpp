@@ -12,10 +12,10 @@
 namespace {
 
 // A small matrix of real rows for the tests.
-struct Mat {
+struct RealRows {
     real **m = NULL;
     int rows, cols;
-    Mat(int r, int c, std::initializer_list<real> values = {}) : rows(r), cols(c)
+    RealRows(int r, int c, std::initializer_list<real> values = {}) : rows(r), cols(c)
     {
         alloc(r, c, &m);
         int k = 0;
@@ -23,14 +23,14 @@ struct Mat {
             for (int j = 0; j < c; j++)
                 m[i][j] = k < (int)values.size() ? values.begin()[k++] : -99.0;
     }
-    ~Mat() { frei(rows, cols, &m); }
+    ~RealRows() { frei(rows, cols, &m); }
 };
 
 TEST(MatrixUtilities, ProductsFollowTheirArgumentOrders)
 {
-    Mat a(2, 3, {1, 2, 3, 4, 5, 6});
-    Mat b(3, 2, {7, 8, 9, 10, 11, 12});
-    Mat c(2, 2);
+    RealRows a(2, 3, {1, 2, 3, 4, 5, 6});
+    RealRows b(3, 2, {7, 8, 9, 10, 11, 12});
+    RealRows c(2, 2);
     MatMultMatReal(2, a.m, 3, b.m, 2, c.m);
     EXPECT_EQ(c.m[0][0], 58);
     EXPECT_EQ(c.m[0][1], 64);
@@ -50,12 +50,12 @@ TEST(MatrixUtilities, ProductsFollowTheirArgumentOrders)
     EXPECT_EQ(out2[0], 7);
     EXPECT_EQ(out2[1], 16);
 
-    Mat t(3, 2);
+    RealRows t(3, 2);
     TransRealMat(2, 3, a.m, t.m);
     EXPECT_EQ(t.m[2][0], 3);
     EXPECT_EQ(t.m[0][1], 4);
 
-    Mat d(2, 3);
+    RealRows d(2, 3);
     real diag[3] = {2, 0, -1};
     MatMultDiagMatReal(2, a.m, 3, diag, d.m);
     EXPECT_EQ(d.m[1][0], 8);
@@ -84,8 +84,8 @@ TEST(MatrixUtilities, ElementwiseOperations)
 
 TEST(MatrixUtilities, CopiesWithOffsetsAndOmissions)
 {
-    Mat src(2, 4, {1, 2, 3, 4, 5, 6, 7, 8});
-    Mat dst(2, 5, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    RealRows src(2, 4, {1, 2, 3, 4, 5, 6, 7, 8});
+    RealRows dst(2, 5, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     copy_matrix(2, 2, src.m, 1, dst.m, 3);
     EXPECT_EQ(dst.m[0][3], 2);
     EXPECT_EQ(dst.m[1][4], 7);
@@ -101,8 +101,8 @@ TEST(MatrixUtilities, CopiesWithOffsetsAndOmissions)
     EXPECT_FATAL(copy_real_vector_minus_one(4, orig, 4, copy),
                  "copy_real_vector_minus_one:(omit index>vector length)or <0");
 
-    Mat rows(3, 2, {1, 2, 3, 4, 5, 6});
-    Mat fewer(2, 2);
+    RealRows rows(3, 2, {1, 2, 3, 4, 5, 6});
+    RealRows fewer(2, 2);
     copy_real_matrix_minus_1row(3, 2, rows.m, 1, fewer.m);
     EXPECT_EQ(fewer.m[1][0], 5);
     EXPECT_FATAL(copy_real_matrix_minus_1row(3, 2, rows.m, -1, fewer.m),
@@ -111,7 +111,7 @@ TEST(MatrixUtilities, CopiesWithOffsetsAndOmissions)
 
 TEST(MatrixUtilities, RealToText)
 {
-    Mat src(1, 3, {0.0, -1.25, 2.5});
+    RealRows src(1, 3, {0.0, -1.25, 2.5});
     string **text = NULL;
     alloc(1, 4, &text);
     copy_matrix(1, 3, src.m, 0, text, 1);
@@ -178,7 +178,7 @@ TEST(MatrixUtilities, FillsAndComparisons)
     init_real_vec(2.5, 3, v);
     EXPECT_EQ(v[2], 2.5);
     EXPECT_FATAL(init_real_vec(1.0, 0, v), "init_real_vec: Vector has n==0");
-    Mat m(3, 3);
+    RealRows m(3, 3);
     init_diag_mat(4.0, 3, m.m);
     EXPECT_EQ(m.m[1][1], 4.0);
     EXPECT_EQ(m.m[1][2], 0.0);

@@ -28,7 +28,7 @@ real bowl(real *x, int n)
 }
 
 // Σ 100·(x_{k+1} - x_k²)² + (1 - x_k)²: minimum 0 at (1, 1, ...).
-real rosenbrock(real *x, int n)
+real rosenbrock_n(real *x, int n)
 {
     calls++;
     real s = 0.0;
@@ -75,8 +75,8 @@ TEST(Simplex, FindsKnownMinimaAndCountsEveryEvaluation)
         {bowl, {5.0}, {1.0}},
         {bowl, {-3.0, 4.0}, {1.0, 2.0}},
         {bowl, {0.0, 0.0, 0.0, 0.0}, {1.0, 2.0, 3.0, 4.0}},
-        {rosenbrock, {-1.2, 1.0}, {1.0, 1.0}},
-        {rosenbrock, {-1.2, 1.0, -1.2, 1.0}, {1.0, 1.0, 1.0, 1.0}},
+        {rosenbrock_n, {-1.2, 1.0}, {1.0, 1.0}},
+        {rosenbrock_n, {-1.2, 1.0, -1.2, 1.0}, {1.0, 1.0, 1.0, 1.0}},
     };
     for (const Case &c : cases) {
         int n = (int)c.start.size();
@@ -113,8 +113,8 @@ TEST(Simplex, StoppingRulesAndTheLimit)
     // and passes it by at most two trials plus the nDims of a shrink.
     for (int n : {2, 4})
         for (unsigned limit : {1u, 5u, 17u, 40u}) {
-            Simp s(rosenbrock, std::vector<real>(n, -1.0), 0.3);
-            unsigned count = Simplex(rosenbrock, -6.0, 0.0, limit, n, s.p, s.y);
+            Simp s(rosenbrock_n, std::vector<real>(n, -1.0), 0.3);
+            unsigned count = Simplex(rosenbrock_n, -6.0, 0.0, limit, n, s.p, s.y);
             EXPECT_EQ(count, calls);
             EXPECT_GE(count, limit);
             EXPECT_LE(count, limit + 1 + n);
@@ -153,11 +153,11 @@ TEST(Minimize, PowellKeepsItsDirectionsWithinOneDimension)
         int n = (int)c.start.size();
         if (c.reset)
             init_diag_mat(1.0, n, c.xi);
-        Simp a(rosenbrock, c.start, 0.5);
+        Simp a(rosenbrock_n, c.start, 0.5);
         std::vector<real> p = c.start;
         real fret;
-        int expected = Powell(rosenbrock, 1e-6, 200, n, p.data(), &fret, c.xi);
-        EXPECT_EQ(Minimize(rosenbrock, 0.0, 1e-6, 200, n, a.p, a.y, "powell"), expected);
+        int expected = Powell(rosenbrock_n, 1e-6, 200, n, p.data(), &fret, c.xi);
+        EXPECT_EQ(Minimize(rosenbrock_n, 0.0, 1e-6, 200, n, a.p, a.y, "powell"), expected);
         EXPECT_EQ(a.y[0], fret);
         for (int k = 0; k < n; k++)
             EXPECT_EQ(a.p[0][k], p[k]);
@@ -165,7 +165,7 @@ TEST(Minimize, PowellKeepsItsDirectionsWithinOneDimension)
     frei(2, 2, &xi2);
     frei(3, 3, &xi3);
     Minimize_release();
-    EXPECT_FATAL(Minimize(rosenbrock, 0.0, 1e-6, 200, 0, NULL, NULL, "powell"),
+    EXPECT_FATAL(Minimize(rosenbrock_n, 0.0, 1e-6, 200, 0, NULL, NULL, "powell"),
                  "Minimize(Powell) : Dimension of ObjFunc is 0");
 }
 
