@@ -109,14 +109,15 @@ const char *krigcv_closed(KrigModel *kr, real **anyX, const real *anyY, int an, 
     // reduction and QL, pessimistic in n), and ||A_i||_2 <= ||A||_1. So
     // when λ - n eps ||A||_1 stays above the band of 3e-14 no reciprocal is
     // dropped, and the per-run computation inverts exactly the matrices
-    // whose inverses the formulas below use. The factor 8 covers the
-    // rounding of trace(Q) itself: it bounds the condition number of R by
-    // 1 / (8 n eps), so Q carries a relative error well below 1/8.
+    // whose inverses the formulas below use. The factor 2 covers the
+    // rounding of trace(Q) itself: the test bounds the condition number of R
+    // by ||A||_1 trace(Q) <= 1 / (2 n eps), so the usual bound n eps cond(R)
+    // on the relative error of the computed inverse stays below 1/2.
     real traceQ = 0.0;
     for (int i = 0; i < n; i++)
         traceQ += diagQ[i];
     real margin = SINGULAR_EIGVAL + n * DBL_EPSILON * normA;
-    if (!(traceQ > 0.0) || !(8.0 * margin * traceQ <= 1.0))
+    if (!(traceQ > 0.0) || !(2.0 * margin * traceQ <= 1.0))
         return NEAR_SINGULAR;
 
     // The finite responses; a missing one enters through its column of P.

@@ -17,6 +17,7 @@
 #include "alloc/alloc.h"
 #include "kriging/crossval.h"
 #include "kriging_reference.h"
+#include "matfile/readmat.h"
 #include "model/krigmodel.h"
 #include "model/settings.h"
 #include "session.h"
@@ -248,6 +249,35 @@ TEST(KrigCvClosed, MethodChoosesTheComputation)
             ASSERT_EQ(memcmp(&a[i][j], &b[i][j], sizeof(real)), 0) << i << " " << j;
     frei(201, 3, &b);
     frei(201, 3, &a);
+}
+
+// The two files of the end-to-end case crossvalidate_method (the same model
+// cross-validated by the closed form and by the per-run computation) differ
+// only in the last digits.
+TEST(KrigCvClosed, EndToEndFilesAgree)
+{
+    Session s;
+    std::string dir = std::string(getenv("MORLA_TEST_DATA")) + "/e2e/cases/crossvalidate_method/expected/files/";
+    real **closed = NULL, **direct = NULL;
+    string *lc = NULL, *ld = NULL;
+    int nc = 0, mc = 0, nd = 0, md = 0;
+    ASSERT_EQ(read_matrix(0, 0, &closed, &nc, &mc, (dir + "closed.mat").c_str(), &lc), 0);
+    ASSERT_EQ(read_matrix(0, 0, &direct, &nd, &md, (dir + "direct.mat").c_str(), &ld), 0);
+    ASSERT_EQ(nc, 10);
+    ASSERT_EQ(nd, 10);
+    ASSERT_EQ(mc, 3);
+    ASSERT_EQ(md, 3);
+    int differ = 0;
+    for (int i = 0; i < 10; i++) {
+        EXPECT_TRUE(agree_row(closed[i], direct[i], 0.15944)) << i; // the smallest response
+        for (int j = 0; j < 3; j++)
+            differ += closed[i][j] != direct[i][j];
+    }
+    EXPECT_GT(differ, 0); // two computations, not one file twice
+    frei(nc, mc, &closed);
+    frei(nd, md, &direct);
+    frei(mc, &lc);
+    frei(md, &ld);
 }
 
 } // namespace
