@@ -100,6 +100,10 @@ TEST(KrigCvClosed, AgreesWithOneDecompositionPerRun)
         {"random error", 40, 3, 0.7, 0, 0},
         {"much random error", 30, 2, 0.2, 0, 0},
         {"repeated points with random error", 40, 2, 0.8, 5, 0},
+        // With one missing response the prediction of its run is of the
+        // size of the others, while the response is -1e14.
+        {"one missing response", 40, 3, 1.0, 0, 1},
+        {"one missing response, random error", 30, 2, 0.7, 0, 1},
         {"missing responses", 40, 3, 1.0, 0, 3},
         {"missing responses, random error", 35, 4, 0.9, 2, 2},
     };
