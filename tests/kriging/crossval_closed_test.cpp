@@ -96,6 +96,8 @@ TEST(KrigCvClosed, AgreesWithOneDecompositionPerRun)
     Session s;
     const Case cases[] = {
         {"no random error", 40, 3, 1.0, 0, 0},
+        {"two runs", 2, 2, 1.0, 0, 0},
+        {"three runs, random error", 3, 1, 0.5, 0, 0},
         {"one input", 25, 1, 1.0, 0, 0},
         {"random error", 40, 3, 0.7, 0, 0},
         {"much random error", 30, 2, 0.2, 0, 0},
@@ -167,27 +169,28 @@ TEST(KrigCvClosed, FallsBackWhereItDoesNotApply)
     struct Refusal {
         const char *name;
         const char *reason;
+        bool pseudo_inverse; // the per-run computation drops a reciprocal: (T1)
         void (*make)(reference::Model &);
     };
     const Refusal refusals[] = {
-        {"repeated point without random error", "not positive definite",
+        {"repeated point without random error", "not positive definite", true,
          [](reference::Model &m) { m.X[9] = m.X[2]; }},
         // Two runs 1e-7 apart with a Gaussian correlation: R is positive
         // definite, but its smallest eigenvalue is about 1e-14, inside the
         // band where the pseudo-inverse drops reciprocals.
-        {"near-singular", "too close to singular",
+        {"near-singular", "too close to singular", true,
          [](reference::Model &m) {
              m.X[9] = m.X[2];
              m.X[9][0] += 1e-7;
              std::fill(m.alpha.begin(), m.alpha.end(), 0.0);
          }},
-        {"alpha 2 with a repeated point and random error", "two runs at one point",
+        {"alpha 2 with a repeated point and random error", "two runs at one point", false,
          [](reference::Model &m) {
              m.stochratio = 0.5;
              m.alpha[0] = 2.0;
              m.X[9] = m.X[2];
          }},
-        {"negative variance", "variance is negative", [](reference::Model &m) { m.var = -1e-9; }},
+        {"negative variance", "variance is negative", false, [](reference::Model &m) { m.var = -1e-9; }},
     };
     std::mt19937 gen(4242);
     for (const Refusal &r : refusals) {
@@ -210,6 +213,7 @@ TEST(KrigCvClosed, FallsBackWhereItDoesNotApply)
                            "; every left-out run is decomposed on its own."),
                   std::string::npos)
             << out;
+        EXPECT_EQ(out.find("(T1)") != std::string::npos, r.pseudo_inverse) << r.name;
         crossvalidate(m, "direct", direct);
         for (int i = 0; i < 15; i++)
             for (int j = 0; j < 3; j++)
