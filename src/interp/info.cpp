@@ -41,6 +41,7 @@ const char *const COMMAND_LIST[] = {
     "StoppingRelativeTolerance \t= {number} #default is 0.001\n",
     "Tries\t \t\t\t= {number} #default is 3\n",
     "MleOptimMethod                  = {simplex|gradient} #default is simplex\n",
+    "CrossValidateMethod             = {auto|direct|closed} #default is auto\n",
     "CriterionOptimStart             = {random|displacement|distanceneighbour}\n",
     "                                 #default is distanceneighbour\n",
     "CriterionOptimMethod            = {simplex|powell} #default is simplex\n",

@@ -154,6 +154,7 @@ const Command commands[] = {
     {"CriterionOptimTries", run_equal_init},
     {"CriterionOptimMethod", run_equal_init},
     {"MleOptimMethod", run_equal_init},
+    {"CrossValidateMethod", run_equal_init},
     {"StoppingRelativeTolerance", run_equal_init},
     {"EffectType", run_equal_init},
     {"database", run_database},

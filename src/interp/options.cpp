@@ -212,6 +212,15 @@ void equal_init(KrigModel *kr, char **token, int n_token)
             strcpy(MleOptimMethod, "gradient");
         else
             refuse("Sorry, only 'simplex' and 'gradient' are valid options. Default remains.\n");
+    } else if (strcmp(key, "CrossValidateMethod") == 0) {
+        if (strcmp(value, "auto") == 0 || strcmp(value, "Auto") == 0)
+            strcpy(CrossValidateMethod, "auto");
+        else if (strcmp(value, "direct") == 0 || strcmp(value, "Direct") == 0)
+            strcpy(CrossValidateMethod, "direct");
+        else if (strcmp(value, "closed") == 0 || strcmp(value, "Closed") == 0)
+            strcpy(CrossValidateMethod, "closed");
+        else
+            refuse("Sorry, only 'auto', 'direct' and 'closed' are valid options. Default remains.\n");
     } else if (strcmp(key, "CriterionOptimStart") == 0) {
         if (strcmp(value, "random") == 0 || strcmp(value, "Random") == 0)
             strcpy(CriterionOptimStart, "random");

@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "alloc/alloc.h"
+#include "kriging/crossval_closed.h"
 #include "kriging/predict.h"
 #include "matfile/readmat.h"
 #include "matfile/writemat.h"
 #include "model/labels.h"
 #include "model/reports.h"
+#include "model/settings.h"
 #include "numeric/gauss.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
@@ -59,7 +61,36 @@ void copy_own_data(const KrigModel *kr, real **anyX, real *anyy)
     copy_real_vector(kr->n[0], kr->y, anyy);
 }
 
+// Every left-out run predicted from the reduced design without it: one
+// decomposition of order an per run.
+void krigcv_direct(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, real **cvmat)
+{
+    int m = an - 1, r = kr->r[0];
+    real **redX = NULL, *redY = NULL;
+    alloc(m, ad, &redX);
+    alloc(m, &redY);
+    for (int i = 0; i < an; i++) {
+        copy_real_matrix_minus_1row(an, ad, anyX, i, redX);
+        copy_real_vector_minus_one(an, anyY, i, redY);
+        init_krigblup_anyXY(kr, redX, m, ad, r);
+        // Row i of anyX is the one point; row i of cvmat takes its result.
+        krigblup_anyXY(kr, redX, redY, m, ad, 1, anyX + i, cvmat + i);
+        free_krigblup_anyXY(m, r);
+    }
+    frei(m, &redY);
+    frei(m, ad, &redX);
+}
+
 } // namespace
+
+boolean cv_closed_form_wanted(const KrigModel *kr, int an)
+{
+    if (kr->r[0] != 1)
+        return FALSE;
+    if (strcmp(CrossValidateMethod, "closed") == 0)
+        return TRUE;
+    return strcmp(CrossValidateMethod, "auto") == 0 && an > CV_AUTO_DIRECT_RUNS;
+}
 
 void cvei(real **matrix, int n, int, real ymin)
 {
@@ -89,20 +120,17 @@ void krigcv_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, 
     if (an < 2)
         nrerror("krigcv_anyXY: Code Bug : fewer than two observations");
 
-    int m = an - 1, r = kr->r[0];
-    real **redX = NULL, *redY = NULL;
-    alloc(m, ad, &redX);
-    alloc(m, &redY);
-    for (int i = 0; i < an; i++) {
-        copy_real_matrix_minus_1row(an, ad, anyX, i, redX);
-        copy_real_vector_minus_one(an, anyY, i, redY);
-        init_krigblup_anyXY(kr, redX, m, ad, r);
-        // Row i of anyX is the one point; row i of cvmat takes its result.
-        krigblup_anyXY(kr, redX, redY, m, ad, 1, anyX + i, cvmat + i);
-        free_krigblup_anyXY(m, r);
+    boolean closed = cv_closed_form_wanted(kr, an);
+    const char *refusal = closed ? krigcv_closed(kr, anyX, anyY, an, ad, cvmat) : NULL;
+    if (refusal != NULL) {
+        char text[240];
+        snprintf(text, sizeof text,
+                 "%.40s: no closed-form cross-validation, %s; every left-out run is decomposed on its own.",
+                 kr->ylabel, refusal);
+        nrinfo(text);
     }
-    frei(m, &redY);
-    frei(m, ad, &redX);
+    if (!closed || refusal != NULL)
+        krigcv_direct(kr, anyX, anyY, an, ad, cvmat);
 
     cvei(cvmat, an, col_cvmat, Real_Minimum(kr->n[0], kr->y));
 }

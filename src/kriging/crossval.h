@@ -15,7 +15,25 @@
 // n responses (column 2, `cvei`). Nothing is refitted. A model without
 // alpha, theta, beta or a variance (reported on `ofp`) gets NA in the three
 // columns. an < 2 is fatal (callers refuse such data sets).
+//
+// How: by the option CrossValidateMethod (cv_closed_form_wanted), either one
+// reduced design per left-out run, decomposed on its own (O(an^4)), or the
+// closed form from one factorisation of the whole data set's correlation
+// matrix (krigcv_closed, O(an^3)), which agrees with it up to rounding. Where
+// the closed form does not apply the reduced designs are used after an
+// information line naming the model and the reason.
 void krigcv_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, real **cvmat, int col_cvmat);
+
+// Data sets up to this many runs are cross-validated one reduced design at a
+// time under CrossValidateMethod "auto" (the results of every earlier
+// version, to the last bit); larger ones by the closed form.
+const int CV_AUTO_DIRECT_RUNS = 200;
+
+// TRUE when CrossValidateMethod asks for the closed form on a data set of an
+// runs: "closed" always, "auto" above CV_AUTO_DIRECT_RUNS, "direct" never;
+// never for a model with more than one regression term (the per-run
+// computation refuses it).
+boolean cv_closed_form_wanted(const KrigModel *kr, int an);
 
 // Expected improvement of the first n rows of `matrix` (prediction mu in
 // column 0, standard error s in column 1) over ymin, into column 2:

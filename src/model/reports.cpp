@@ -35,6 +35,8 @@ void database(const KrigModel *kr, const KrigArray *ka)
     fprintf(ofp, "Tries:                                  %3d\n", MleTries);
     if (strcmp(MleOptimMethod, "simplex") != 0)
         fprintf(ofp, "MleOptimMethod:             %15s\n", MleOptimMethod);
+    if (strcmp(CrossValidateMethod, "auto") != 0)
+        fprintf(ofp, "CrossValidateMethod:        %15s\n", CrossValidateMethod);
     fprintf(ofp, "StoppingCriterion:               %10s\n", StopCrit);
     if (MinimizationMleFrequency != 1)
         fprintf(ofp, "MleFrequency:                        %3d\n", MinimizationMleFrequency);

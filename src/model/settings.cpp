@@ -23,6 +23,7 @@ string EffectType = "slice";
 string CriterionOptimStart = "distanceneighbour";
 boolean RandomError = FALSE;
 string MleOptimMethod = "simplex";
+string CrossValidateMethod = "auto";
 
 real OptTolAbs = 0.0;
 real OptTolRel = 0.001;

@@ -30,6 +30,7 @@ extern string CriterionOptimStart;    // "random", "displacement" or "distancene
 extern boolean RandomError;           // responses carry random error
 extern string EffectType;             // effects: "slice" (others at mid-range) or "integrated"
 extern string MleOptimMethod;         // likelihood maximisation: "simplex" or "gradient"
+extern string CrossValidateMethod;    // leave-one-out: "auto", "direct" or "closed"
 
 // Settings without a keyword.
 extern real OptTolAbs;
