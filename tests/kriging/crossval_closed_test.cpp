@@ -81,7 +81,7 @@ void crossvalidate(CvModel &m, const char *method, real **cv)
     return r;
 }
 
-struct Case {
+struct CvCase {
     const char *name;
     int n, d;
     double stochratio;
@@ -94,7 +94,7 @@ struct Case {
 TEST(KrigCvClosed, AgreesWithOneDecompositionPerRun)
 {
     Session s;
-    const Case cases[] = {
+    const CvCase cases[] = {
         {"no random error", 40, 3, 1.0, 0, 0},
         {"two runs", 2, 2, 1.0, 0, 0},
         {"three runs, random error", 3, 1, 0.5, 0, 0},
@@ -110,7 +110,7 @@ TEST(KrigCvClosed, AgreesWithOneDecompositionPerRun)
         {"missing responses, random error", 35, 4, 0.9, 2, 2},
     };
     std::mt19937 gen(1919);
-    for (const Case &c : cases) {
+    for (const CvCase &c : cases) {
         for (int rep = 0; rep < 3; rep++) {
             reference::Model model = reference::random_model(gen, c.n, c.d, c.stochratio);
             for (int k = 0; k < c.repeats; k++)
