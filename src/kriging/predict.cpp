@@ -88,6 +88,12 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
 
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
 {
+    return krigse_anyXY_known(kr, anyX, an, ad, x, NULL, 0);
+}
+
+real krigse_anyXY_known(KrigModel *kr, real **anyX, int an, int ad, const real *x, const real *known_r,
+                        int n_known)
+{
     if (!mse_anyX_flag)
         nrerror("krigmse_anyX: Code Bug: function call without its initialization");
     if (ad != kr->d[0])
@@ -95,7 +101,9 @@ real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
     if (!a_decomposed)
         return NA_VALUE;
     real se;
-    blup_point(kr, anyX, an, ad, aU, a_eigvinv, x, &a_work, 0, NULL, &se);
+    if (n_known < 0 || n_known > an)
+        nrerror("krigse_anyXY: Code Bug: more known correlations than design points");
+    blup_point_known(kr, anyX, an, ad, aU, a_eigvinv, x, known_r, n_known, &a_work, 0, NULL, &se);
     return se;
 }
 

@@ -22,6 +22,11 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
 // it does not depend on the responses. Bit for bit the standard error of
 // krigblup_anyXY at the same point (the missing value where that is).
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x);
+// The same when the correlations of x with the first n_known rows of anyX
+// are known (known_r, as calcr gives them with the parameters of kr); bit for
+// bit krigse_anyXY.
+real krigse_anyXY_known(KrigModel *kr, real **anyX, int an, int ad, const real *x, const real *known_r,
+                        int n_known);
 // Releases the prepared design.
 void free_krigblup_anyXY(int an, int r);
 // Forgets a prepared design without releasing it: for a run that starts
