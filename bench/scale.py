@@ -12,10 +12,11 @@ variance 1, error variance 1e-6), then runs one MORLA process per command:
   Predict      10 000 random points
   MainEffects, JointEffects   GridSize 10
   MinimizeStage 1, MinimizeStage 10
+  (NAME@T, such as MinimizeStage1@20: the command with CriterionOptimTries = T)
 
 Every command but Fit reads the fixed model, so Fit is timed on its own. Each
-process is measured with wait4(): wall time, CPU time (user + system) and peak
-resident memory. A command whose process ends with another status than 0, or
+process is measured with GNU time (/usr/bin/time; else wait4()): wall time,
+CPU time (user + system) and peak resident memory. A command whose process ends with another status than 0, or
 that prints a "Sorry" line, is reported as such.
 
 Usage: bench/scale.py MORLA_BINARY [--sizes 100,300,1000] [--commands Fit,Predict]
@@ -87,6 +88,11 @@ MODEL = ["StochasticProcessModel < corpar.mat", "RegressionModel < regression.ma
 
 
 def command_lines(name, closed_cv):
+    # NAME@T: the command with CriterionOptimTries = T instead of twice the runs.
+    if "@" in name:
+        base, tries = name.split("@")
+        lines = command_lines(base, closed_cv)
+        return lines[:-1] + ["CriterionOptimTries = %d" % int(tries)] + lines[-1:]
     if name == "load":
         return DATA + MODEL
     if name == "Fit":
@@ -116,16 +122,25 @@ def knows_closed_cv(morla):
     return "CrossValidateMethod" in out
 
 
+GNU_TIME = "/usr/bin/time"
+
+
 def run(morla, folder, name, lines, timeout):
+    """Wall and CPU seconds and peak resident MB of one MORLA process, and its
+    status: the exit status, "refused" or "timeout". GNU time measures the
+    process itself; without it, wait4() does, and its peak then includes the
+    memory of this Python process at the fork (about 17 MB)."""
     cmd = os.path.join(folder, name + ".cmd")
     with open(cmd, "w") as f:
         f.write("\n".join(lines + ["Quit"]) + "\n")
     report = os.path.join(folder, name + ".out")
+    timefile = os.path.join(folder, name + ".time")
+    argv = [morla, cmd]
+    if os.access(GNU_TIME, os.X_OK):
+        argv = [GNU_TIME, "-f", "%e %U %S %M %x", "-o", timefile] + argv
     start = time.monotonic()
     with open(report, "w") as out, open(os.path.join(folder, name + ".err"), "w") as err:
-        proc = subprocess.Popen([morla, cmd], cwd=folder, stdout=out, stderr=err,
-                                start_new_session=True)
-        status, usage = None, None
+        proc = subprocess.Popen(argv, cwd=folder, stdout=out, stderr=err, start_new_session=True)
         while True:
             pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
             if pid:
@@ -136,14 +151,21 @@ def run(morla, folder, name, lines, timeout):
                 status = "timeout"
                 break
             time.sleep(0.05)
+    proc.returncode = 0
     wall = time.monotonic() - start
+    cpu = usage.ru_utime + usage.ru_stime
+    peak = usage.ru_maxrss / 1024.0
     if status != "timeout":
         status = os.waitstatus_to_exitcode(status)
+        if argv[0] == GNU_TIME:
+            with open(timefile) as f:
+                fields = f.read().split()[-5:]
+            wall, cpu = float(fields[0]), float(fields[1]) + float(fields[2])
+            peak, status = float(fields[3]) / 1024.0, int(fields[4])
         with open(report) as f:
-            if any(line.startswith("Sorry") or "Sorry," in line for line in f):
+            if status == 0 and any("Sorry," in line for line in f):
                 status = "refused"
-    proc.returncode = 0
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0, status
+    return wall, cpu, peak, status
 
 
 def main():
