@@ -24,6 +24,7 @@ const Need NEEDS[] = {
     {"MainEffects", 1}, {"JointEffects", 1}, {"Sensitivity", 1},
     {"CrossValidate", 4}, {"cv", 4},    // a reduced design prepared per run, or one inverse
     {"MinimizeStage", 4},               // the augmented design prepared per choice
+    {"R", 0},                           // the correlation matrix read, written or shown
 };
 
 // The model's correlation matrix and eigenvectors, kept after a command.
