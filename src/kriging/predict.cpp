@@ -48,6 +48,11 @@ boolean can_predict(const KrigModel *model)
 
 boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
 {
+    return init_krigblup_anyXY_reusing(kr, NULL, anyX, an, ad, r);
+}
+
+boolean init_krigblup_anyXY_reusing(KrigModel *kr, const KrigModel *decomposed, real **anyX, int an, int ad, int r)
+{
     if (mse_anyX_flag)
         nrerror("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
     mse_anyX_flag = TRUE;
@@ -58,7 +63,8 @@ boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
     alloc(an + r, &a_eigvinv);
     calcF(an, r, aF);
     calcR(anyX, kr->alpha, kr->theta, kr->stochratio[0], an, ad, aR);
-    a_decomposed = calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
+    a_decomposed = decomposed != NULL ? reuse_augmR(decomposed, an, r, aR, aF, aU, a_eigv, a_eigvinv)
+                                      : calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
     blup_work_alloc(&a_work, an, r);
     return a_decomposed;
 }
@@ -231,7 +237,9 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         ensure_init(model, "F");
         boolean decomposed = kr_cover_augmR(model);
         if (decomposed) {
-            decomposed = init_krigblup_anyXY(model, model->X, n, d, r);
+            // The design is the model's own: its decomposition, just formed,
+            // serves when the matrices agree to the bit.
+            decomposed = init_krigblup_anyXY_reusing(model, model, model->X, n, d, r);
             if (decomposed && ncomplete > 0)
                 krigblup_anyXY(model, model->X, model->y, n, d, ncomplete, complete.data(), work);
             free_krigblup_anyXY(n, r);

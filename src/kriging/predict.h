@@ -14,6 +14,11 @@
 // the design is prepared all the same, its predictions and standard errors
 // are then the missing value, and it is released as usual.
 boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
+// init_krigblup_anyXY taking the decomposition from the model `decomposed`
+// where its correlation and regression matrices are bit for bit those of
+// the design (reuse_augmR: the same numbers and warnings); the caller vouches
+// that its decomposition is current. NULL: init_krigblup_anyXY.
+boolean init_krigblup_anyXY_reusing(KrigModel *kr, const KrigModel *decomposed, real **anyX, int an, int ad, int r);
 // Predicts at the npred rows of xpred from the prepared design anyX with
 // responses anyY; ypred[i][0] the prediction, ypred[i][1] the standard error.
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
