@@ -46,7 +46,7 @@ real fit_bytes(int n, int d, int models)
     if (side_by_side > tries)
         side_by_side = tries;
     if (strcmp(MleOptimMethod, "gradient") == 0)
-        return matrix_bytes(n) * (KEPT + d + (real)side_by_side * (4.5 + d / 2.0));
+        return matrix_bytes(n) * (KEPT + d + (real)side_by_side * (5.0 + d / 2.0));
     return matrix_bytes(n) * (KEPT + 3.0 * (real)side_by_side);
 }
 
