@@ -23,7 +23,8 @@ Usage: bench/scale.py MORLA_BINARY [--sizes 100,300,1000] [--commands Fit,Predic
                       [--timeout SECONDS] [--keep DIR]
 Prints one line per command and size (tab-separated, for the table in
 docs/performance.md) and, at the end, the slope of log CPU time against
-log n over the sizes from 300 on.
+log n over the sizes from 300 on. Exit status 1 when a command failed or was
+refused (a timeout is not a failure).
 """
 import argparse
 import math
@@ -186,6 +187,7 @@ def main():
            os.getloadavg()[0]))
     print("command\tn\twall_s\tcpu_s\tpeak_MB\tstatus", flush=True)
     cpu = {}
+    failed = 0
     for n in sizes:
         folder = os.path.join(base, "n%d" % n)
         os.makedirs(folder, exist_ok=True)
@@ -196,6 +198,8 @@ def main():
             print("%s\t%d\t%.2f\t%.2f\t%.0f\t%s" % (name, n, wall, cpu_s, peak, status), flush=True)
             if status == 0:
                 cpu[(name, n)] = cpu_s
+            elif status != "timeout":
+                failed += 1
     print("# growth exponent: slope of log CPU time against log n, sizes from 300 on")
     for name in names:
         pts = [(math.log(n), math.log(cpu[(name, n)])) for n in sizes
@@ -209,6 +213,7 @@ def main():
         print("%s\t%.2f" % (name, sxy / sxx))
     if not args.keep:
         shutil.rmtree(base)
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
