@@ -8,6 +8,7 @@
 #include "interp/options.h"
 #include "interp/info.h"
 #include "model/reports.h"
+#include "model/sizeguard.h"
 #include "matfile/tokenize.h"
 #include "kriging/krigeffect.h"
 #include "kriging/crossval.h"
@@ -181,6 +182,13 @@ Dispatch dispatch(KrigModel **kr, KrigArray *ka, char **token, int n_token)
         if (c.handler == NULL)
             return QUIT;
         warnings_begin_command();
+        // A design too large for this machine is refused before the command
+        // allocates its matrices.
+        KrigModel *first = *kr;
+        if (!command_fits(c.name, first->n[0], first->d[0], ka->init ? ka->p + ka->c : 1)) {
+            warnings_end_command();
+            return CONTINUE;
+        }
         c.handler(kr, ka, token, n_token);
         warnings_end_command();
         return CONTINUE;

@@ -44,9 +44,19 @@ void blup_prepare_responses(BlupWork *w, const real *y, real **U)
 void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
                 BlupWork *w, int counter, real *pred, real *se)
 {
+    blup_point_known(kr, X, n, d, U, eigvalinv, x, NULL, 0, w, counter, pred, se);
+}
+
+void blup_point_known(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
+                      const real *known_r, int n_known, BlupWork *w, int counter, real *pred, real *se)
+{
     int nr = w->nr;
     w->a[0] = 1.0;
-    calcr(x, w->rvec, X, kr->alpha, kr->theta, kr->stochratio[0], n, d);
+    // Each element of r(x) depends on its own design row alone, so the rows
+    // after the known ones are formed exactly as calcr forms them.
+    calcr(x, w->rvec + n_known, X + n_known, kr->alpha, kr->theta, kr->stochratio[0], n - n_known, d);
+    if (n_known > 0)
+        copy_real_vector(n_known, known_r, w->rvec);
     copy_real_vector(n, w->rvec, w->a + 1);
 
     // t1 = (a' U) scaled by the guarded reciprocal eigenvalues.

@@ -55,6 +55,13 @@ void blup_prepare_responses(BlupWork *w, const real *y, real **U);
 void blup_point(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
                 BlupWork *w, int counter, real *pred, real *se);
 
+// blup_point when the correlations of x with the first n_known rows of X are
+// already known (known_r, n_known reals, as calcr gives them: for instance
+// from a prediction on a design that those rows repeat); the rest are
+// computed. Bit for bit blup_point.
+void blup_point_known(KrigModel *kr, real **X, int n, int d, real **U, const real *eigvalinv, const real *x,
+                      const real *known_r, int n_known, BlupWork *w, int counter, real *pred, real *se);
+
 // The mean squared error to use for prediction `counter` (from 0) when the
 // computed value `mse` is negative: below -0.1 the program ends through the
 // emergency dump of the model; down to -1e-7 it becomes 0 with a warning;

@@ -123,6 +123,30 @@ boolean calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *e
     return TRUE;
 }
 
+// TRUE when the n x m matrices a and b hold the same bits.
+static boolean same_matrix(int n, int m, real **a, real **b)
+{
+    for (int i = 0; i < n; i++)
+        if (memcmp(a[i], b[i], sizeof(real) * m) != 0)
+            return FALSE;
+    return TRUE;
+}
+
+boolean reuse_augmR(const KrigModel *from, int n, int r, real **R, real **F, real **U, real *ev, real *evinv)
+{
+    if (!from->init.U || from->n[0] != n || from->r[0] != r || !same_matrix(n, n, R, from->R) ||
+        !same_matrix(n, r, F, from->F))
+        return calc_augmR(n, r, R, F, U, ev, evinv);
+    for (int i = 0; i < n + r; i++) {
+        copy_real_vector(n + r, from->U[i], U[i]);
+        ev[i] = from->eigval[i];
+        evinv[i] = from->eigvalinv[i];
+        if (singular_eigval(ev[i]))
+            nrwarning("Correlation Matrix is singular. Proceed with fingers crossed. (T1)");
+    }
+    return TRUE;
+}
+
 void kr_calcR(KrigModel *kr)
 {
     if (!kr->init.alpha || !kr->init.theta)

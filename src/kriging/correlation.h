@@ -44,6 +44,15 @@ boolean singular_eigval(real ev);
 // decomposition.
 boolean calc_augmR(int n, int r, real **R, real **F, real **U, real *ev, real *evinv);
 
+// calc_augmR of R and F (n x n, n x r) when `from` may already hold their
+// decomposition: if its U flag is set, its order is n + r and its R and F
+// are bit for bit R and F, its eigenvectors, eigenvalues and reciprocals are
+// copied (the decomposition is deterministic: the same numbers) and its (T1)
+// warnings repeated in the same order; otherwise calc_augmR. The caller
+// vouches that `from`'s U is the decomposition of its current R and F (it
+// has just run kr_cover_augmR).
+boolean reuse_augmR(const KrigModel *from, int n, int r, real **R, real **F, real **U, real *ev, real *evinv);
+
 // calcR on the model's design and parameters into its R; sets the R flag.
 // The alpha and theta flags must be set.
 void kr_calcR(KrigModel *kr);

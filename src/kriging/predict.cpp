@@ -48,6 +48,11 @@ boolean can_predict(const KrigModel *model)
 
 boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
 {
+    return init_krigblup_anyXY_reusing(kr, NULL, anyX, an, ad, r);
+}
+
+boolean init_krigblup_anyXY_reusing(KrigModel *kr, const KrigModel *decomposed, real **anyX, int an, int ad, int r)
+{
     if (mse_anyX_flag)
         nrerror("init_krigmse_anyX: Code Bug : krigmse_anyX already initialized");
     mse_anyX_flag = TRUE;
@@ -58,7 +63,8 @@ boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r)
     alloc(an + r, &a_eigvinv);
     calcF(an, r, aF);
     calcR(anyX, kr->alpha, kr->theta, kr->stochratio[0], an, ad, aR);
-    a_decomposed = calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
+    a_decomposed = decomposed != NULL ? reuse_augmR(decomposed, an, r, aR, aF, aU, a_eigv, a_eigvinv)
+                                      : calc_augmR(an, r, aR, aF, aU, a_eigv, a_eigvinv);
     blup_work_alloc(&a_work, an, r);
     return a_decomposed;
 }
@@ -88,6 +94,12 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
 
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
 {
+    return krigse_anyXY_known(kr, anyX, an, ad, x, NULL, 0);
+}
+
+real krigse_anyXY_known(KrigModel *kr, real **anyX, int an, int ad, const real *x, const real *known_r,
+                        int n_known)
+{
     if (!mse_anyX_flag)
         nrerror("krigmse_anyX: Code Bug: function call without its initialization");
     if (ad != kr->d[0])
@@ -95,7 +107,9 @@ real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x)
     if (!a_decomposed)
         return NA_VALUE;
     real se;
-    blup_point(kr, anyX, an, ad, aU, a_eigvinv, x, &a_work, 0, NULL, &se);
+    if (n_known < 0 || n_known > an)
+        nrerror("krigse_anyXY: Code Bug: more known correlations than design points");
+    blup_point_known(kr, anyX, an, ad, aU, a_eigvinv, x, known_r, n_known, &a_work, 0, NULL, &se);
     return se;
 }
 
@@ -223,7 +237,9 @@ void krigpredict(KrigModel *kr, KrigArray *ka, const char *inputfile, const char
         ensure_init(model, "F");
         boolean decomposed = kr_cover_augmR(model);
         if (decomposed) {
-            decomposed = init_krigblup_anyXY(model, model->X, n, d, r);
+            // The design is the model's own: its decomposition, just formed,
+            // serves when the matrices agree to the bit.
+            decomposed = init_krigblup_anyXY_reusing(model, model, model->X, n, d, r);
             if (decomposed && ncomplete > 0)
                 krigblup_anyXY(model, model->X, model->y, n, d, ncomplete, complete.data(), work);
             free_krigblup_anyXY(n, r);

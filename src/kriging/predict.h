@@ -14,6 +14,11 @@
 // the design is prepared all the same, its predictions and standard errors
 // are then the missing value, and it is released as usual.
 boolean init_krigblup_anyXY(KrigModel *kr, real **anyX, int an, int ad, int r);
+// init_krigblup_anyXY taking the decomposition from the model `decomposed`
+// where its correlation and regression matrices are bit for bit those of
+// the design (reuse_augmR: the same numbers and warnings); the caller vouches
+// that its decomposition is current. NULL: init_krigblup_anyXY.
+boolean init_krigblup_anyXY_reusing(KrigModel *kr, const KrigModel *decomposed, real **anyX, int an, int ad, int r);
 // Predicts at the npred rows of xpred from the prepared design anyX with
 // responses anyY; ypred[i][0] the prediction, ypred[i][1] the standard error.
 void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad, int npred, real **xpred,
@@ -22,6 +27,11 @@ void krigblup_anyXY(KrigModel *kr, real **anyX, const real *anyY, int an, int ad
 // it does not depend on the responses. Bit for bit the standard error of
 // krigblup_anyXY at the same point (the missing value where that is).
 real krigse_anyXY(KrigModel *kr, real **anyX, int an, int ad, const real *x);
+// The same when the correlations of x with the first n_known rows of anyX
+// are known (known_r, as calcr gives them with the parameters of kr); bit for
+// bit krigse_anyXY.
+real krigse_anyXY_known(KrigModel *kr, real **anyX, int an, int ad, const real *x, const real *known_r,
+                        int n_known);
 // Releases the prepared design.
 void free_krigblup_anyXY(int an, int r);
 // Forgets a prepared design without releasing it: for a run that starts

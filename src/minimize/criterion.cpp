@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "alloc/alloc.h"
 #include "kriging/blup.h"
@@ -34,6 +35,24 @@ boolean *in_use = NULL;
 int work_models = 0;
 real *box_point = NULL;
 int box_d = 0;
+
+// Leading rows of the staged design anyX that repeat the target's design bit
+// for bit: the correlations of a point with them are those the target's own
+// prediction has just formed, and are not formed twice.
+int staged_known = 0;
+
+// The number of leading rows of anyX equal to the target's design, all of
+// them or none.
+int rows_shared_with_target(const KrigModel *t)
+{
+    int n = t->n[0], d = t->d[0];
+    if (!des_to_min || anyX == NULL || anyX_rows < n || anyX_cols != d)
+        return 0;
+    for (int i = 0; i < n; i++)
+        if (memcmp(anyX[i], t->X[i], sizeof(real) * d) != 0)
+            return 0;
+    return n;
+}
 
 // The standard error assumed for a constraint predicted without error.
 const real ZERO_SE = 3e-14;
@@ -73,6 +92,7 @@ void criterion_prepare(KrigModel *kr, KrigArray *ka)
         }
     box_d = kr[0].d[0];
     alloc(box_d, &box_point);
+    staged_known = rows_shared_with_target(&kr[ka->pvec[0]]);
 }
 
 void criterion_release()
@@ -87,6 +107,7 @@ void criterion_release()
     work = NULL;
     in_use = NULL;
     work_models = 0;
+    staged_known = 0;
     frei(box_d, &box_point);
 }
 
@@ -96,6 +117,7 @@ void criterion_forget()
     in_use = NULL;
     work_models = 0;
     box_point = NULL;
+    staged_known = 0;
 }
 
 real recurse_integral(int p, real pdfprob, real cdfprob, real zmin)
@@ -145,7 +167,8 @@ real ExpectedImprovement(real *x, int dopt)
     predict_model(target, box_point, &mu, &sigma);
     real sigma_anyX = sigma;
     if (des_to_min)
-        sigma_anyX = krigse_anyXY(kr, anyX, anyX_rows, anyX_cols, box_point);
+        sigma_anyX = krigse_anyXY_known(kr, anyX, anyX_rows, anyX_cols, box_point, work[target].rvec,
+                                        staged_known);
     if (sigma == 0.0)
         return -0.0;
 

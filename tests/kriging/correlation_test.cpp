@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -285,6 +286,80 @@ TEST(CalcAugmR, SingularDirectionsAreDroppedWithOneWarningEach)
     kr_calcR(&m.kr);
     kr_cover_augmR(&m.kr);
     EXPECT_EQ(report.take(), "");
+}
+
+// Taking the decomposition from a model whose matrices agree to the bit
+// gives the numbers and the warnings of decomposing afresh; matrices that
+// differ from the model's, or a model without a current decomposition, are
+// decomposed afresh.
+TEST(ReuseAugmR, SameNumbersAndWarningsAsDecomposingAfresh)
+{
+    struct Case {
+        int n;
+        bool repeats;        // two repeated runs: two (T1) warnings
+        bool perturb;        // R differs from the model's in one pair of elements
+        bool stale;          // the model's U flag is clear
+    };
+    const Case cases[] = {
+        {12, false, false, false}, {30, false, false, false}, {8, true, false, false},
+        {12, false, true, false},  {12, false, false, true},
+    };
+    for (const Case &c : cases) {
+        Model m(c.n, 3, 1, 40 + c.n);
+        m.set_parameters({0.0, 0.5, 1.0}, {1.0, 2.0, 0.5});
+        if (c.repeats)
+            for (int k = 0; k < 3; k++) {
+                m.kr.X[c.n - 1][k] = m.kr.X[0][k];
+                m.kr.X[c.n - 2][k] = m.kr.X[1][k];
+            }
+        kr_calcR(&m.kr);
+        kr_calcF(&m.kr);
+        ReportCapture report;
+        ASSERT_TRUE(kr_cover_augmR(&m.kr));
+        std::string model_warnings = report.take();
+        EXPECT_EQ(model_warnings, c.repeats ? std::string(T1_LINE) + T1_LINE : "");
+        if (c.stale)
+            m.kr.init.U = FALSE;
+
+        int n = c.n, nr = c.n + 1;
+        real **R = NULL, **F = NULL, **U1 = NULL, **U2 = NULL, *ev1 = NULL, *ev2 = NULL, *inv1 = NULL, *inv2 = NULL;
+        alloc(n, n, &R);
+        alloc(n, 1, &F);
+        alloc(nr, nr, &U1);
+        alloc(nr, nr, &U2);
+        alloc(nr, &ev1);
+        alloc(nr, &ev2);
+        alloc(nr, &inv1);
+        alloc(nr, &inv2);
+        calcR(m.kr.X, m.kr.alpha, m.kr.theta, m.kr.stochratio[0], n, 3, R);
+        calcF(n, 1, F);
+        if (c.perturb)
+            R[2][5] = R[5][2] = R[2][5] * 0.999;
+        ASSERT_TRUE(calc_augmR(n, 1, R, F, U1, ev1, inv1));
+        std::string fresh = report.take();
+        ASSERT_TRUE(reuse_augmR(&m.kr, n, 1, R, F, U2, ev2, inv2));
+        EXPECT_EQ(report.take(), fresh);
+        for (int i = 0; i < nr; i++) {
+            EXPECT_EQ(std::memcmp(U1[i], U2[i], sizeof(real) * nr), 0) << "n=" << n << " row " << i;
+            EXPECT_EQ(std::memcmp(&ev1[i], &ev2[i], sizeof(real)), 0) << "n=" << n << " " << i;
+            EXPECT_EQ(std::memcmp(&inv1[i], &inv2[i], sizeof(real)), 0) << "n=" << n << " " << i;
+        }
+        if (c.perturb) {
+            // Decomposed afresh: not the model's numbers.
+            bool differs = false;
+            for (int i = 0; i < nr; i++)
+                differs = differs || ev2[i] != m.kr.eigval[i];
+            EXPECT_TRUE(differs);
+        }
+        frei(n, n, &R);
+        frei(n, 1, &F);
+        frei(nr, nr, &U1);
+        frei(nr, nr, &U2);
+        frei(nr, &ev1);
+        frei(nr, &ev2);
+        frei(nr, &inv1);
+        frei(nr, &inv2);
+    }
 }
 
 // A matrix that cannot be decomposed (here: a design coordinate that is

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -138,6 +139,41 @@ TEST(ForeignDesign, OneDesignAfterAnother)
     }
     frei(1, 2, &ypred);
     frei(1, 2, &xpred);
+}
+
+// The standard error with the correlations of the first rows handed in (as
+// the staged criterion hands in those of the model's own design) is the
+// standard error computed whole, to the bit, for any number of known rows,
+// with and without random error, at design points and elsewhere.
+TEST(ForeignDesign, KnownCorrelationsGiveTheSameStandardErrorBitForBit)
+{
+    std::mt19937 gen(1919);
+    std::uniform_real_distribution<double> unit(-0.1, 1.1);
+    for (int d = 1; d <= 4; d++) {
+        for (double stochratio : {1.0, 0.7}) {
+            reference::Model m = reference::random_model(gen, 10 + 3 * d, d, stochratio);
+            Parameters params(m);
+            Design design(m);
+            std::vector<real> known(design.n);
+            init_krigblup_anyXY(&params.kr, design.X, design.n, d, 1);
+            for (int point = 0; point < 5; point++) {
+                std::vector<real> x(d);
+                for (int k = 0; k < d; k++)
+                    x[k] = point == 4 ? m.X[3][k] : unit(gen);
+                calcr(x.data(), known.data(), design.X, params.kr.alpha, params.kr.theta,
+                      params.kr.stochratio[0], design.n, d);
+                real whole = krigse_anyXY(&params.kr, design.X, design.n, d, x.data());
+                for (int n_known : {0, 1, design.n / 2, design.n - 1, design.n}) {
+                    real part = krigse_anyXY_known(&params.kr, design.X, design.n, d, x.data(), known.data(),
+                                                   n_known);
+                    EXPECT_EQ(0, std::memcmp(&part, &whole, sizeof(real)))
+                        << "d=" << d << " s=" << stochratio << " point " << point << " known " << n_known
+                        << ": " << part << " against " << whole;
+                }
+            }
+            free_krigblup_anyXY(design.n, 1);
+        }
+    }
 }
 
 TEST(ForeignDesign, ProtocolViolationsAreFatal)

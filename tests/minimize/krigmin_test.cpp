@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
+#include "alloc/alloc.h"
+#include "kriging/blup.h"
 #include "kriging/correlation.h"
+#include "kriging/predict.h"
 #include "minimize/criterion.h"
 #include "minimize/maxcrit.h"
 #include "minimize/minstage.h"
@@ -238,6 +242,62 @@ TEST(MinimizeStage, ABatchOfDistinctPointsAwayFromTheDesign)
     frei(cols, &names);
     MinTarget = 0.0;
     CriterionOptimTries = -1;
+}
+
+// The staged criterion, which takes the correlations with the model's own
+// runs from the target's prediction, equals to the bit the criterion put
+// together from its plain pieces: the target's prediction, the standard
+// error on the whole augmented design, and the improvement formula; also
+// when the augmented design does not begin with the model's runs.
+TEST(MinimizeStage, StagedCriterionEqualsItsPlainPiecesBitForBit)
+{
+    Session s;
+    load(s, "NA", "NA", "FALSE");
+    criterion_release();
+    KrigModel *t = &s.kr[s.ka->pvec[0]];
+    real saved_target = MinTarget;
+    MinTarget = 0.01;
+    for (bool own_runs_first : {true, false}) {
+        const int rows = 11;
+        real **aug = NULL;
+        alloc(rows, 2, &aug);
+        for (int i = 0; i < 9; i++)
+            for (int k = 0; k < 2; k++)
+                aug[own_runs_first ? i : 8 - i][k] = t->X[i][k];
+        aug[9][0] = 0.3, aug[9][1] = 0.7;
+        aug[10][0] = 0.72, aug[10][1] = 0.31;
+        anyX = aug;
+        anyX_rows = rows;
+        anyX_cols = 2;
+        criterion_state(s.kr, s.ka, 1);
+        criterion_prepare(s.kr, s.ka);
+        ASSERT_TRUE(init_krigblup_anyXY(t, anyX, rows, 2, 1));
+        for (double u : {0.02, 0.31, 0.5, 0.77, 0.98})
+            for (double v : {0.13, 0.6, 0.9}) {
+                real box[2] = {u, v}, free_pt[2], back[2];
+                real *in[1] = {box}, *mid[1] = {free_pt}, *out[1] = {back};
+                trafo_ab_inf(1, 2, in, t->range, mid, "sin");
+                real fast = ExpectedImprovement(free_pt, 2);
+                trafo_inf_ab(1, 2, mid, t->range, out, "sin");
+                real **pt = out, **pred = NULL;
+                alloc(1, 2, &pred);
+                krigblup(t, 1, pt, pred, -1);
+                real se_aug = krigse_anyXY(t, anyX, rows, 2, back);
+                real plain = pred[0][1] == 0.0
+                                 ? -0.0
+                                 : -generalised_improvement((MinTarget - pred[0][0]) / pred[0][1], se_aug,
+                                                            GlobalEiParam);
+                EXPECT_EQ(std::memcmp(&fast, &plain, sizeof(real)), 0)
+                    << u << " " << v << " own runs first " << own_runs_first << ": " << fast << " " << plain;
+                frei(1, 2, &pred);
+            }
+        free_krigblup_anyXY(rows, 1);
+        criterion_release();
+        frei(rows, 2, &aug);
+        anyX = NULL;
+    }
+    des_to_min = 0;
+    MinTarget = saved_target;
 }
 
 TEST(MinimizeStage, ACountBeyondMemoryIsRefusedBeforeAnythingIsChosen)
