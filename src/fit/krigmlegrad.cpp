@@ -38,17 +38,28 @@ const real PENALTY_LNDET = 1e14;
 const real LN_DROP = -13.815510557964274; // ln 1e-6
 const real DROP_GAIN = 1e-6;
 const int MAX_DROP_ROUNDS = 3;
+// The search by values alone after a failed line search: first steps in
+// every variable, evaluations per variable, and the least gain that calls
+// for a new gradient search.
+const real POLISH_STEP = 0.1;
+const int POLISH_EVALS = 60;
+const real POLISH_GAIN = 1e-3;
+// Designs of up to this many runs get both kinds of search in every try
+// (with and without the smooth stage) and the moves of inputs that barely
+// matter; larger ones, where an evaluation costs of the order of n³
+// operations, one search per try.
+const int BOTH_MAX_RUNS = 500;
 // Fresh starts of one local search that stopped on a failed line search.
 const int MAX_RESTARTS = 5;
 // Starts screened per try: at least this many, and at least n_params + 1.
 const int MIN_STARTS = 20;
 
-// Rounds of moves of inputs that barely matter after the local search of a
-// try: up to 500 runs (beyond, an evaluation costs too much for the 5·d
+// Rounds of moves of inputs that barely matter after a local search: up to
+// BOTH_MAX_RUNS runs (beyond, an evaluation costs too much for the 5·d
 // evaluations of a round).
 int drop_rounds(int n)
 {
-    return n <= 500 ? MAX_DROP_ROUNDS : 0;
+    return n <= BOTH_MAX_RUNS ? MAX_DROP_ROUNDS : 0;
 }
 
 real clamp(real v, real lo, real hi)
@@ -68,6 +79,7 @@ typedef struct {
     std::vector<real> best_z;
     real here_f;              // the best point of the current local search
     std::vector<real> here_z;
+    boolean stalled;          // a local search ended on a failed line search
 } Objective;
 
 // The objective at z, with its gradient in z where grad is not NULL. Where R
@@ -230,10 +242,48 @@ real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &l
         z = o->here_z;
         if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
             break;
-        if (!(o->here_f < before - GRAD_FTOL_ABS))
+        if (!(o->here_f < before - GRAD_FTOL_ABS)) {
+            o->stalled = TRUE;
             break;
+        }
     }
     nlopt_destroy(opt);
+    return o->here_f;
+}
+
+double nlopt_value(unsigned, const double *z, double *, void *data)
+{
+    return evaluate_counted((Objective *)data, z, NULL);
+}
+
+// A search by values alone (NLopt's subplex) from z: where rounding in R⁻¹
+// spoils the gradient (a narrow curved ridge of a nearly singular R), L-BFGS
+// stops on a failed line search short of the maximum. At most POLISH_EVALS
+// evaluations per search variable. On return z holds the best point of this
+// search and the result is its value.
+real polish(Objective *o, std::vector<real> &z, const std::vector<real> &lower, const std::vector<real> &upper,
+            int max_evals)
+{
+    int dim = o->dim;
+    o->here_f = evaluate_counted(o, z.data(), NULL);
+    o->here_z = z;
+    if (o->evals >= max_evals)
+        return o->here_f;
+    nlopt_opt opt = nlopt_create(NLOPT_LN_SBPLX, (unsigned)dim);
+    if (opt == NULL)
+        nrerror("Fitting: the gradient search could not be set up");
+    nlopt_set_lower_bounds(opt, lower.data());
+    nlopt_set_upper_bounds(opt, upper.data());
+    nlopt_set_min_objective(opt, nlopt_value, o);
+    nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
+    std::vector<real> step(dim, POLISH_STEP);
+    nlopt_set_initial_step(opt, step.data());
+    int budget = POLISH_EVALS * dim;
+    nlopt_set_maxeval(opt, budget < max_evals - o->evals ? budget : max_evals - o->evals);
+    real f = 0.0;
+    nlopt_optimize(opt, z.data(), &f);
+    nlopt_destroy(opt);
+    z = o->here_z;
     return o->here_f;
 }
 
@@ -281,7 +331,8 @@ boolean drop_inputs(Objective *o, std::vector<real> &z, real *f, int max_evals)
 
 } // namespace
 
-int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals)
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
+                boolean smooth_first)
 {
     int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
     Objective o;
@@ -315,18 +366,38 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
         upper[2 * d] = LN_NUGGET_HI;
     }
     o.evals = 0;
+    o.stalled = FALSE;
     o.best_f = fval[best];
     o.best_z.assign(starts[best], starts[best] + dim);
 
-    // One local search from the best start; then inputs that barely matter
-    // are moved across their plateau and the search goes on from there, all
-    // within the evaluation limit.
-    std::vector<real> z(starts[best], starts[best] + dim);
-    real f = local_search(&o, z, lower, upper, max_evals);
-    for (int round = 0; round < drop_rounds(g->n) && o.evals < max_evals; round++) {
-        if (!drop_inputs(&o, z, &f, max_evals))
-            break;
-        f = local_search(&o, z, lower, upper, max_evals);
+    // Searches from the best start: over all variables, and first with
+    // every alpha_k held at 0 then over all variables (up to BOTH_MAX_RUNS
+    // runs both, beyond the one asked for). After each, inputs that barely
+    // matter are moved across their plateau and the search goes on from
+    // there. All within the evaluation limit.
+    boolean both = g->n <= BOTH_MAX_RUNS;
+    for (int pass = 0; pass < (both ? 2 : 1); pass++) {
+        std::vector<real> z(starts[best], starts[best] + dim);
+        if (both ? pass == 1 : smooth_first) {
+            std::vector<real> smooth = upper;
+            for (int k = 0; k < d; k++)
+                smooth[k] = z[k] = 0.0;
+            local_search(&o, z, lower, smooth, max_evals);
+        }
+        real f = local_search(&o, z, lower, upper, max_evals);
+        for (int round = 0; round < drop_rounds(g->n) && o.evals < max_evals; round++) {
+            if (!drop_inputs(&o, z, &f, max_evals))
+                break;
+            f = local_search(&o, z, lower, upper, max_evals);
+        }
+    }
+    // A search that stopped on a failed line search: the best point is
+    // polished by values alone, and where that gains, searched again.
+    if (o.stalled && o.evals < max_evals) {
+        std::vector<real> z = o.best_z;
+        real before = o.best_f;
+        if (polish(&o, z, lower, upper, max_evals) < before - POLISH_GAIN)
+            local_search(&o, z, lower, upper, max_evals);
     }
     grad_work_free(o.w);
 
