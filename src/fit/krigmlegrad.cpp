@@ -45,8 +45,8 @@ const real POLISH_STEP = 0.1;
 const int POLISH_EVALS = 60;
 const real POLISH_GAIN = 1e-3;
 // Designs of up to this many runs get both kinds of search in every try
-// (with and without the smooth stage) and the moves of inputs that barely
-// matter; larger ones, where an evaluation costs of the order of n³
+// (with and without the smooth stage), the moves of inputs that barely
+// matter and the polish; larger ones, where an evaluation costs of the order of n³
 // operations, one search per try.
 const int BOTH_MAX_RUNS = 500;
 // Fresh starts of one local search that stopped on a failed line search.
@@ -392,8 +392,9 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
         }
     }
     // A search that stopped on a failed line search: the best point is
-    // polished by values alone, and where that gains, searched again.
-    if (o.stalled && o.evals < max_evals) {
+    // polished by values alone, and where that gains, searched again (up to
+    // BOTH_MAX_RUNS runs: beyond, the polish would cost minutes).
+    if (o.stalled && both && o.evals < max_evals) {
         std::vector<real> z = o.best_z;
         real before = o.best_f;
         if (polish(&o, z, lower, upper, max_evals) < before - POLISH_GAIN)
