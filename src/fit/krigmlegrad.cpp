@@ -32,17 +32,34 @@ const real GRAD_XTOL_REL = 1e-7;
 // krigloglike: (n·ln(1e-10) + 1e14) / 2.
 const real VAR_FLOOR = 1e-10;
 const real PENALTY_LNDET = 1e14;
+// Where an input that barely matters is moved: the exponent of its
+// correlation across the input's range, ln 1e-6, and the least gain of the
+// objective that keeps it there; rounds of such moves after one search.
+const real LN_DROP = -13.815510557964274; // ln 1e-6
+const real DROP_GAIN = 1e-6;
+const int MAX_DROP_ROUNDS = 3;
+// The search by values alone after a failed line search: first steps in
+// every variable, evaluations per variable, and the least gain that calls
+// for a new gradient search.
+const real POLISH_STEP = 0.1;
+const int POLISH_EVALS = 60;
+const real POLISH_GAIN = 1e-3;
+// Designs of up to this many runs get both kinds of search in every try
+// (with and without the smooth stage), the moves of inputs that barely
+// matter and the polish; larger ones, where an evaluation costs of the order of n³
+// operations, one search per try.
+const int BOTH_MAX_RUNS = 500;
 // Fresh starts of one local search that stopped on a failed line search.
 const int MAX_RESTARTS = 5;
 // Starts screened per try: at least this many, and at least n_params + 1.
 const int MIN_STARTS = 20;
 
-// Local searches per try, from the best starts: four for designs of up to
-// 200 runs, two up to 500, one beyond (an evaluation costs of the order of
-// n³ operations).
-int local_searches(int n)
+// Rounds of moves of inputs that barely matter after a local search: up to
+// BOTH_MAX_RUNS runs (beyond, an evaluation costs too much for the 5·d
+// evaluations of a round).
+int drop_rounds(int n)
 {
-    return n <= 200 ? 4 : n <= 500 ? 2 : 1;
+    return n <= BOTH_MAX_RUNS ? MAX_DROP_ROUNDS : 0;
 }
 
 real clamp(real v, real lo, real hi)
@@ -58,8 +75,11 @@ typedef struct {
     int d, dim;
     std::vector<real> alpha, theta, g_alpha, g_theta;
     int evals;
-    real best_f;
+    real best_f;              // the best point of the whole try
     std::vector<real> best_z;
+    real here_f;              // the best point of the current local search
+    std::vector<real> here_z;
+    boolean stalled;          // a local search ended on a failed line search
 } Objective;
 
 // The objective at z, with its gradient in z where grad is not NULL. Where R
@@ -101,16 +121,25 @@ real evaluate(Objective *o, const real *z, real *grad)
     return f;
 }
 
-double nlopt_objective(unsigned dim, const double *z, double *grad, void *data)
+// evaluate, counted, and kept where it is the best point so far.
+real evaluate_counted(Objective *o, const real *z, real *grad)
 {
-    Objective *o = (Objective *)data;
     real f = evaluate(o, z, grad);
     o->evals++;
+    if (f < o->here_f) {
+        o->here_f = f;
+        o->here_z.assign(z, z + o->dim);
+    }
     if (f < o->best_f) {
         o->best_f = f;
-        o->best_z.assign(z, z + dim);
+        o->best_z.assign(z, z + o->dim);
     }
     return f;
+}
+
+double nlopt_objective(unsigned, const double *z, double *grad, void *data)
+{
+    return evaluate_counted((Objective *)data, z, grad);
 }
 
 } // namespace
@@ -182,7 +211,128 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
         *stochratio = 1.0 - exp(z[2 * d]);
 }
 
-int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals)
+namespace {
+
+// One L-BFGS search from z (moved into the bounds), within the evaluation
+// limit. L-BFGS at a bound can stop on a search direction that is not a
+// descent direction; it goes on from where it stopped, afresh, as long as
+// that still gains. On return z holds the best point of this search and the
+// result is its objective value.
+real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &lower,
+                  const std::vector<real> &upper, int max_evals)
+{
+    int dim = o->dim;
+    for (int k = 0; k < dim; k++)
+        z[k] = clamp(z[k], lower[k], upper[k]);
+    o->here_f = evaluate_counted(o, z.data(), NULL);
+    o->here_z = z;
+    nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
+    if (opt == NULL)
+        nrerror("Fitting: the gradient search could not be set up");
+    nlopt_set_lower_bounds(opt, lower.data());
+    nlopt_set_upper_bounds(opt, upper.data());
+    nlopt_set_min_objective(opt, nlopt_objective, o);
+    nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
+    nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
+    nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
+    for (int restart = 0; restart <= MAX_RESTARTS && o->evals < max_evals; restart++) {
+        real before = o->here_f, f = 0.0;
+        nlopt_set_maxeval(opt, max_evals - o->evals);
+        nlopt_result result = nlopt_optimize(opt, z.data(), &f);
+        z = o->here_z;
+        if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
+            break;
+        if (!(o->here_f < before - GRAD_FTOL_ABS)) {
+            o->stalled = TRUE;
+            break;
+        }
+    }
+    nlopt_destroy(opt);
+    return o->here_f;
+}
+
+double nlopt_value(unsigned, const double *z, double *, void *data)
+{
+    return evaluate_counted((Objective *)data, z, NULL);
+}
+
+// A search by values alone (NLopt's subplex) from z: where rounding in R⁻¹
+// spoils the gradient (a narrow curved ridge of a nearly singular R), L-BFGS
+// stops on a failed line search short of the maximum. At most POLISH_EVALS
+// evaluations per search variable. On return z holds the best point of this
+// search and the result is its value.
+real polish(Objective *o, std::vector<real> &z, const std::vector<real> &lower, const std::vector<real> &upper,
+            int max_evals)
+{
+    int dim = o->dim;
+    o->here_f = evaluate_counted(o, z.data(), NULL);
+    o->here_z = z;
+    if (o->evals >= max_evals)
+        return o->here_f;
+    nlopt_opt opt = nlopt_create(NLOPT_LN_SBPLX, (unsigned)dim);
+    if (opt == NULL)
+        nrerror("Fitting: the gradient search could not be set up");
+    nlopt_set_lower_bounds(opt, lower.data());
+    nlopt_set_upper_bounds(opt, upper.data());
+    nlopt_set_min_objective(opt, nlopt_value, o);
+    nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
+    std::vector<real> step(dim, POLISH_STEP);
+    nlopt_set_initial_step(opt, step.data());
+    int budget = POLISH_EVALS * dim;
+    nlopt_set_maxeval(opt, budget < max_evals - o->evals ? budget : max_evals - o->evals);
+    real f = 0.0;
+    nlopt_optimize(opt, z.data(), &f);
+    nlopt_destroy(opt);
+    z = o->here_z;
+    return o->here_f;
+}
+
+// Inputs that barely matter: the likelihood can rise as theta_k falls
+// towards 0 (the input then acts as a slow trend), across a plateau where the
+// gradient in ln theta_k nearly vanishes and rounding in R stops a local
+// search before its maximum. From the point z of value f, every input in turn
+// gets its range exponent lowered by e, e², e⁴ and e⁸, and the smooth
+// correlation at a tiny exponent, keeping the best of these where the
+// objective gains; returns TRUE when an input was moved.
+boolean drop_inputs(Objective *o, std::vector<real> &z, real *f, int max_evals)
+{
+    static const real steps[] = {1.0, 2.0, 4.0, 8.0};
+    int d = o->d;
+    boolean moved = FALSE;
+    std::vector<real> trial, best;
+    for (int k = 0; k < d && o->evals < max_evals; k++) {
+        real best_f = *f - DROP_GAIN;
+        for (int m = 0; m <= 4 && o->evals < max_evals; m++) {
+            trial = z;
+            if (m < 4) {
+                trial[d + k] = z[d + k] - steps[m];
+                if (trial[d + k] < LN_RANGE_LO)
+                    break;
+            } else {
+                if (z[d + k] <= LN_DROP)
+                    break;
+                trial[k] = 0.0;
+                trial[d + k] = LN_DROP;
+            }
+            real ft = evaluate_counted(o, trial.data(), NULL);
+            if (ft < best_f) {
+                best_f = ft;
+                best = trial;
+            }
+        }
+        if (best_f < *f - DROP_GAIN) {
+            z = best;
+            *f = best_f;
+            moved = TRUE;
+        }
+    }
+    return moved;
+}
+
+} // namespace
+
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
+                boolean smooth_first)
 {
     int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
     Objective o;
@@ -196,19 +346,13 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.g_alpha.resize(d);
     o.g_theta.resize(d);
 
-    // The best start (the first of equal ones) first, then the others in
-    // their order: the searches after the first explore other regions
-    // rather than the neighbours of the best start.
+    // The local search starts from the best start (the first of equal ones).
     int best = 0;
     for (int i = 0; i < count; i++) {
         fval[i] = evaluate(&o, starts[i], NULL);
         if (fval[i] < fval[best])
             best = i;
     }
-    std::vector<int> order(1, best);
-    for (int i = 0; i < count; i++)
-        if (i != best)
-            order.push_back(i);
 
     std::vector<real> lower(dim), upper(dim);
     for (int k = 0; k < d; k++) {
@@ -222,40 +366,39 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
         upper[2 * d] = LN_NUGGET_HI;
     }
     o.evals = 0;
-    o.best_f = fval[order[0]];
-    o.best_z.assign(starts[order[0]], starts[order[0]] + dim);
+    o.stalled = FALSE;
+    o.best_f = fval[best];
+    o.best_z.assign(starts[best], starts[best] + dim);
 
-    // Local searches from the best starts, sharing the evaluation limit.
-    int searches = local_searches(g->n);
-    if (searches > count)
-        searches = count;
-    for (int l = 0; l < searches && o.evals < max_evals; l++) {
-        std::vector<real> z(starts[order[l]], starts[order[l]] + dim);
-        for (int k = 0; k < dim; k++)
-            z[k] = clamp(z[k], lower[k], upper[k]);
-        nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
-        if (opt == NULL)
-            nrerror("Fitting: the gradient search could not be set up");
-        nlopt_set_lower_bounds(opt, lower.data());
-        nlopt_set_upper_bounds(opt, upper.data());
-        nlopt_set_min_objective(opt, nlopt_objective, &o);
-        nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
-        nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
-        nlopt_set_xtol_rel(opt, GRAD_XTOL_REL);
-        // L-BFGS at a bound can stop on a search direction that is not a
-        // descent direction; it goes on from where it stopped, afresh, as
-        // long as that still gains.
-        for (int restart = 0; restart <= MAX_RESTARTS && o.evals < max_evals; restart++) {
-            real before = o.best_f, f = 0.0;
-            nlopt_set_maxeval(opt, max_evals - o.evals);
-            nlopt_result result = nlopt_optimize(opt, z.data(), &f);
-            if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
-                break;
-            if (!(o.best_f < before - GRAD_FTOL_ABS))
-                break;
-            z = o.best_z;
+    // Searches from the best start: over all variables, and first with
+    // every alpha_k held at 0 then over all variables (up to BOTH_MAX_RUNS
+    // runs both, beyond the one asked for). After each, inputs that barely
+    // matter are moved across their plateau and the search goes on from
+    // there. All within the evaluation limit.
+    boolean both = g->n <= BOTH_MAX_RUNS;
+    for (int pass = 0; pass < (both ? 2 : 1); pass++) {
+        std::vector<real> z(starts[best], starts[best] + dim);
+        if (both ? pass == 1 : smooth_first) {
+            std::vector<real> smooth = upper;
+            for (int k = 0; k < d; k++)
+                smooth[k] = z[k] = 0.0;
+            local_search(&o, z, lower, smooth, max_evals);
         }
-        nlopt_destroy(opt);
+        real f = local_search(&o, z, lower, upper, max_evals);
+        for (int round = 0; round < drop_rounds(g->n) && o.evals < max_evals; round++) {
+            if (!drop_inputs(&o, z, &f, max_evals))
+                break;
+            f = local_search(&o, z, lower, upper, max_evals);
+        }
+    }
+    // A search that stopped on a failed line search: the best point is
+    // polished by values alone, and where that gains, searched again (up to
+    // BOTH_MAX_RUNS runs: beyond, the polish would cost minutes).
+    if (o.stalled && both && o.evals < max_evals) {
+        std::vector<real> z = o.best_z;
+        real before = o.best_f;
+        if (polish(&o, z, lower, upper, max_evals) < before - POLISH_GAIN)
+            local_search(&o, z, lower, upper, max_evals);
     }
     grad_work_free(o.w);
 

@@ -43,12 +43,20 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 
 // One try (counting the points where R is not numerically positive
 // definite, which get the penalty of krigloglike, in krfit's info_infty):
-// evaluates the `count` rows of starts (values into fval), then
-// runs L-BFGS from the best of them and then from the next ones in their
-// order (four searches for up to 200 runs, two up to 500, one beyond), all together with at most
-// max_evals evaluations. On return row 0 of starts holds the best point
-// found and fval[0] its objective value. Returns the number of evaluations
-// of the L-BFGS searches.
-int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals);
+// evaluates the `count` rows of starts (values into fval), then runs L-BFGS
+// from the best of them: for up to 500 runs two searches, one over all
+// variables and one that first holds every alpha_k at 0 (the smooth
+// correlation: fewer variables, cheaper evaluations, and the basins of
+// inputs that act as slow trends) and then goes on over all variables, each
+// followed by up to three rounds of moves of inputs whose range exponent
+// can be lowered with a gain and a resumed search; beyond 500 runs one
+// search, of the second kind where smooth_first. Up to 500 runs, where a
+// search stopped on a failed line search, the best point is then polished
+// by a search by values alone (and searched again where that gains). All
+// within max_evals evaluations. On return row 0 of
+// starts holds the best point found and fval[0] its objective value.
+// Returns the number of evaluations after the screen of the starts.
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
+                boolean smooth_first);
 
 #endif

@@ -14,6 +14,7 @@ struct GradWork {
     Eigen::MatrixXd R;              // n x n, lower triangle filled
     Eigen::LLT<Eigen::MatrixXd> llt;
     Eigen::MatrixXd Linv;           // n x n, L⁻¹ (lower triangle)
+    Eigen::MatrixXd Lt;             // n x n, (L⁻¹)ᵀ (upper triangle)
     Eigen::MatrixXd Rinv;           // n x n, R⁻¹ (lower triangle)
     Eigen::VectorXd ones, y, a1, ay, a;
     std::vector<real> corr;         // C_ij of every pair
@@ -61,6 +62,7 @@ GradWork *grad_work_new(int n, int d)
     GradWork *w = new GradWork;
     w->R.resize(n, n);
     w->Linv.resize(n, n);
+    w->Lt.resize(n, n);
     w->Rinv.resize(n, n);
     w->ones = Eigen::VectorXd::Ones(n);
     w->y.resize(n);
@@ -88,7 +90,12 @@ static inline real power_of(real lnd, real p)
 // The lower triangle of R⁻¹ = L⁻ᵀL⁻¹ from the Cholesky factor L (lower
 // triangle of llt). Column j of L⁻¹ is zero above row j, so both steps run
 // over the triangles only (n³/6 multiplications each), column by column.
-static void lower_inverse(const Eigen::MatrixXd &L, Eigen::MatrixXd &Linv, Eigen::MatrixXd &Rinv)
+// Column j of R⁻¹ is Σ_k row k of L⁻¹ (from column j on) times L⁻¹_kj, for
+// k = j, j + 1, ...: updates of whole columns of Lt = (L⁻¹)ᵀ, whose elements
+// do not wait on each other, rather than one dot product per element (each
+// element still sums its terms in the order of k).
+static void lower_inverse(const Eigen::MatrixXd &L, Eigen::MatrixXd &Linv, Eigen::MatrixXd &Lt,
+                          Eigen::MatrixXd &Rinv)
 {
     int n = (int)L.rows();
     for (int j = 0; j < n; j++) {
@@ -106,14 +113,19 @@ static void lower_inverse(const Eigen::MatrixXd &L, Eigen::MatrixXd &Linv, Eigen
                 x[i] -= col[i] * xk;
         }
     }
+    for (int j = 0; j < n; j++)
+        for (int i = j; i < n; i++)
+            Lt(j, i) = Linv(i, j);
     for (int j = 0; j < n; j++) {
+        real *r = Rinv.col(j).data();
+        for (int i = j; i < n; i++)
+            r[i] = 0.0;
         const real *cj = Linv.col(j).data();
-        for (int i = j; i < n; i++) {
-            const real *ci = Linv.col(i).data();
-            real sum = 0.0;
-            for (int k = i; k < n; k++)
-                sum += ci[k] * cj[k];
-            Rinv(i, j) = sum;
+        for (int k = j; k < n; k++) {
+            real c = cj[k];
+            const real *t = Lt.col(k).data();
+            for (int i = j; i <= k; i++)
+                r[i] += t[i] * c;
         }
     }
 }
@@ -171,7 +183,7 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
     *g_s = 0.0;
     if (!var_ok)
         return TRUE;
-    lower_inverse(L, w->Linv, w->Rinv);
+    lower_inverse(L, w->Linv, w->Lt, w->Rinv);
     real gs = 0.0;
     p = 0;
     for (int i = 0; i < n; i++)

@@ -97,6 +97,84 @@ TEST(KrigMleGradient, RepeatedRunWithoutRandomErrorIsFitted)
     EXPECT_TRUE(m.kr.init.U && m.kr.init.beta && m.kr.init.var);
 }
 
+// The best reference likelihood on a grid: alpha_1 in {0, 0.5, 1, 1.5},
+// alpha_2 = 0, 21 values of theta_1 from 1e-2 to 1e3 and 31 of theta_2 from
+// 1e-8 to 1e2 per unit range (log-spaced, inputs of ranges w), among the
+// points where R is numerically positive definite (every squared pivot of
+// its Cholesky factor at least 1e-12, as the fit requires).
+double grid_best(const Mat &X, const Vec &y, const double w[2])
+{
+    double best = -INFINITY;
+    for (double a1 : {0.0, 0.5, 1.0, 1.5})
+        for (int i = 0; i <= 20; i++)
+            for (int j = 0; j <= 30; j++) {
+                double t1 = std::pow(10.0, -2.0 + 5.0 * i / 20.0), t2 = std::pow(10.0, -8.0 + 10.0 * j / 30.0);
+                Params p{{a1, 0.0}, {t1 / std::pow(w[0], 2.0 - a1), t2 / (w[1] * w[1])}, 1.0};
+                Mat L = likelihood::cholesky(X, p);
+                bool definite = true;
+                for (size_t k = 0; k < L.size(); k++)
+                    definite = definite && L[k][k] * L[k][k] >= 1e-12;
+                if (!definite)
+                    continue;
+                double v = likelihood::concentrated(X, y, p).loglike;
+                if (v > best)
+                    best = v;
+            }
+    return best;
+}
+
+TEST(KrigMleGradient, InputsThatBarelyMatterReachTheirLowRange)
+{
+    // A rough process in the first input plus, in the second, a slow trend
+    // or nothing at all: the likelihood can rise as theta_2 falls far below
+    // the starts, across a plateau where its gradient nearly vanishes. The
+    // fit reaches the best of the grid, and the same likelihood whatever the
+    // scale of the second input.
+    struct Row {
+        const char *name;
+        double slope; // of the trend in the second input (per unit range)
+        double w2;    // range of the second input
+    } rows[] = {{"trend", 2.0, 1.0},
+                {"trend on a wide input", 2.0, 100.0},
+                {"no effect", 0.0, 1.0},
+                {"no effect on a narrow input", 0.0, 0.01}};
+    double loglike[4];
+    for (int r = 0; r < 4; r++) {
+        const Row &t = rows[r];
+        SCOPED_TRACE(t.name);
+        Session session;
+        GradientMethod method;
+        std::mt19937 gen(77);
+        Mat X = likelihood::random_design(40, 2, gen);
+        Vec y = likelihood::sample(X, Params{{1.0, 0.0}, {3.0, 0.0}, 1.0}, 0.0, 1.0, gen);
+        for (size_t i = 0; i < X.size(); i++) {
+            y[i] += t.slope * X[i][1];
+            X[i][1] *= t.w2;
+        }
+        double w[2];
+        for (int k = 0; k < 2; k++) {
+            double lo = X[0][k], hi = X[0][k];
+            for (const Vec &row : X) {
+                lo = std::min(lo, row[k]);
+                hi = std::max(hi, row[k]);
+            }
+            w[k] = hi - lo;
+        }
+        DataModel m(X, y);
+        RandInit(4, 5, 600);
+        krig_mle(&m.kr, 1);
+        double fit = likelihood::concentrated(X, y, fitted(m.kr)).loglike;
+        EXPECT_NEAR(m.kr.loglike[0], fit, 1e-8 * std::fabs(fit));
+        // The grid is per unit range: the rows of other scales share it.
+        if (t.w2 == 1.0) {
+            EXPECT_GE(m.kr.loglike[0], grid_best(X, y, w) - 1e-6);
+        }
+        loglike[r] = m.kr.loglike[0];
+    }
+    EXPECT_NEAR(loglike[1], loglike[0], 1e-6 * std::fabs(loglike[0]));
+    EXPECT_NEAR(loglike[3], loglike[2], 1e-6 * std::fabs(loglike[2]));
+}
+
 // The first number of the generator seeded with 3, 6, 300.
 real first_draw()
 {
