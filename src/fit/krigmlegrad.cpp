@@ -224,6 +224,7 @@ real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &l
     int dim = o->dim;
     for (int k = 0; k < dim; k++)
         z[k] = clamp(z[k], lower[k], upper[k]);
+    o->here_f = HUGE_VAL; // a new search: nothing seen yet
     o->here_f = evaluate_counted(o, z.data(), NULL);
     o->here_z = z;
     nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
@@ -265,6 +266,7 @@ real polish(Objective *o, std::vector<real> &z, const std::vector<real> &lower, 
             int max_evals)
 {
     int dim = o->dim;
+    o->here_f = HUGE_VAL; // a new search: nothing seen yet
     o->here_f = evaluate_counted(o, z.data(), NULL);
     o->here_z = z;
     if (o->evals >= max_evals)
