@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Maximum-likelihood fits of MORLA against its peers on standard test functions.
 
-Usage: bench/fit_peers.py MORLA_BINARY [--quick] [--no-large] [--only=NAME ...]
+Usage: bench/fit_peers.py MORLA_BINARY [--quick] [--no-large] [--only=NAME ...] [--keep=DIR]
 
 For each test function (2 to 10 inputs, all coded to [0, 1]) at 5 and 10 runs
 per input, on a maximin Latin hypercube design:
@@ -21,6 +21,10 @@ intervals (|y - pred| <= 1.96 se) on 500 uniform random points. Fit times are
 CPU times (user + system; the machine may be shared) on one core (MORLA under
 taskset -c 0, numpy's BLAS on one thread); MORLA's time is that of a whole
 run that reads the data and fits.
+With --keep=DIR every case's design is also written to DIR/NAME-n (x.mat,
+y.mat, range.mat and fit.cmd, the gradient fit), whether or not --only
+selects it, so that a fit can be timed on its own: cd DIR/NAME-n and run
+MORLA_BINARY fit.cmd. The designs are those of the table (same generator).
 Prints a Markdown table. Needs Debian's python3-numpy, python3-scipy,
 python3-sklearn (run with /usr/bin/python3).
 """
@@ -205,17 +209,26 @@ def read_columns(path):
     return out
 
 
-def morla(binary, x, y, xtest, method, work, pin=True):
+def write_case(x, y, method, work):
+    """The design, responses, ranges and the fit's command file in work;
+    returns the command lines that read them and fit."""
     d = x.shape[1]
     names = ["x%d" % (k + 1) for k in range(d)]
     write_mat(os.path.join(work, "x.mat"), names, x)
     write_mat(os.path.join(work, "y.mat"), ["f"], y[:, None], "%.17g")
     write_mat(os.path.join(work, "range.mat"), ["Min", "Max"], [[0.0, 1.0]] * d)
-    if xtest is not None:
-        write_mat(os.path.join(work, "test.mat"), names, xtest)
     head = "X < x.mat\ny < y.mat\nXDescription < range.mat\nMleOptimMethod = %s\nFit\n" % method
     with open(os.path.join(work, "fit.cmd"), "w") as f:
         f.write(head + "Quit\n")
+    return head
+
+
+def morla(binary, x, y, xtest, method, work, pin=True):
+    d = x.shape[1]
+    names = ["x%d" % (k + 1) for k in range(d)]
+    head = write_case(x, y, method, work)
+    if xtest is not None:
+        write_mat(os.path.join(work, "test.mat"), names, xtest)
     with open(os.path.join(work, "predict.cmd"), "w") as f:
         f.write(head + "StochasticProcessModel > corpar.mat\nPredict < test.mat > pred.mat\nQuit\n")
     pin_cmd = ["taskset", "-c", "0"] if pin and shutil.which("taskset") else []
@@ -281,6 +294,7 @@ def main():
     print("|---|---|---|---|---|---|---|---|---|---|---|---|")
     ratios, misses = [], []
     only = [a.split("=", 1)[1] for a in sys.argv if a.startswith("--only=")]
+    keep = [a.split("=", 1)[1] for a in sys.argv if a.startswith("--keep=")]
     for name, d, fn in FUNCTIONS:
         for per in (5, 10):
             n = per * d
@@ -288,6 +302,10 @@ def main():
             x = np.round(maximin_lhs(n, d, rng), 8)
             y = fn(x)
             xt = np.round(rng.random((500, d)), 8)
+            if keep:
+                case = os.path.join(keep[-1], "%s-%d" % (name.replace(" ", "_"), n))
+                os.makedirs(case, exist_ok=True)
+                write_case(x, y, "gradient", case)
             if only and name not in only:
                 forty_starts(x, y, rng, draws_only=True)  # the next designs stay as they are
                 continue

@@ -334,7 +334,7 @@ boolean drop_inputs(Objective *o, std::vector<real> &z, real *f, int max_evals)
 } // namespace
 
 int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
-                boolean smooth_first)
+                boolean smooth_first, boolean thorough)
 {
     int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
     Objective o;
@@ -372,30 +372,38 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.best_f = fval[best];
     o.best_z.assign(starts[best], starts[best] + dim);
 
-    // Searches from the best start: over all variables, and first with
-    // every alpha_k held at 0 then over all variables (up to BOTH_MAX_RUNS
-    // runs both, beyond the one asked for). After each, inputs that barely
-    // matter are moved across their plateau and the search goes on from
-    // there. All within the evaluation limit.
-    boolean both = g->n <= BOTH_MAX_RUNS;
+    // Searches from the best start. Up to BOTH_MAX_RUNS runs: over all
+    // variables, then (a thorough try only) first with every alpha_k held at
+    // 0 and then over all variables. After the first search, and after the
+    // second where it leads the try, inputs that barely matter are moved
+    // across their plateau and the search goes on from there. Beyond
+    // BOTH_MAX_RUNS runs one search, of the second kind where smooth_first.
+    // All within the evaluation limit.
+    boolean small = g->n <= BOTH_MAX_RUNS, both = small && thorough;
     for (int pass = 0; pass < (both ? 2 : 1); pass++) {
         std::vector<real> z(starts[best], starts[best] + dim);
-        if (both ? pass == 1 : smooth_first) {
+        if (both ? pass == 1 : !small && smooth_first) {
             std::vector<real> smooth = upper;
             for (int k = 0; k < d; k++)
                 smooth[k] = z[k] = 0.0;
             local_search(&o, z, lower, smooth, max_evals);
         }
+        real best_before = o.best_f;
         real f = local_search(&o, z, lower, upper, max_evals);
-        for (int round = 0; round < drop_rounds(g->n) && o.evals < max_evals; round++) {
+        // The moves cost 5·d evaluations a round: spent on a search that
+        // ends behind the try's best they only polish a point that is not
+        // kept.
+        boolean leads = pass == 0 || f <= best_before;
+        for (int round = 0; leads && round < drop_rounds(g->n) && o.evals < max_evals; round++) {
             if (!drop_inputs(&o, z, &f, max_evals))
                 break;
             f = local_search(&o, z, lower, upper, max_evals);
         }
     }
-    // A search that stopped on a failed line search: the best point is
-    // polished by values alone, and where that gains, searched again (up to
-    // BOTH_MAX_RUNS runs: beyond, the polish would cost minutes).
+    // A search of a thorough try that stopped on a failed line search: the
+    // best point is polished by values alone, and where that gains, searched
+    // again (up to BOTH_MAX_RUNS runs: beyond, the polish would cost
+    // minutes).
     if (o.stalled && both && o.evals < max_evals) {
         std::vector<real> z = o.best_z;
         real before = o.best_f;

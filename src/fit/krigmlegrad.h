@@ -44,19 +44,20 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 // One try (counting the points where R is not numerically positive
 // definite, which get the penalty of krigloglike, in krfit's info_infty):
 // evaluates the `count` rows of starts (values into fval), then runs L-BFGS
-// from the best of them: for up to 500 runs two searches, one over all
-// variables and one that first holds every alpha_k at 0 (the smooth
-// correlation: fewer variables, cheaper evaluations, and the basins of
-// inputs that act as slow trends) and then goes on over all variables, each
+// from the best of them. Up to 500 runs: a search over all variables,
 // followed by up to three rounds of moves of inputs whose range exponent
-// can be lowered with a gain and a resumed search; beyond 500 runs one
-// search, of the second kind where smooth_first. Up to 500 runs, where a
-// search stopped on a failed line search, the best point is then polished
-// by a search by values alone (and searched again where that gains). All
-// within max_evals evaluations. On return row 0 of
-// starts holds the best point found and fval[0] its objective value.
-// Returns the number of evaluations after the screen of the starts.
+// can be lowered with a gain and a resumed search. A thorough try then
+// searches again from the same start, first with every alpha_k held at 0
+// (the smooth correlation: fewer variables, cheaper evaluations, and the
+// basins of inputs that act as slow trends) and then over all variables,
+// with the same moves where that search leads the try; and where a search
+// stopped on a failed line search, it polishes the best point by a search
+// by values alone (and searches again where that gains). Beyond 500 runs
+// one search, of the second kind where smooth_first. All within max_evals
+// evaluations. On return row 0 of starts holds the best point found and
+// fval[0] its objective value. Returns the number of evaluations after the
+// screen of the starts.
 int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
-                boolean smooth_first);
+                boolean smooth_first, boolean thorough);
 
 #endif
