@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "alloc/alloc.h"
 #include "fit/krigmle.h"
 #include "likelihood_reference.h"
 #include "model/settings.h"
@@ -173,6 +174,62 @@ TEST(KrigMleGradient, InputsThatBarelyMatterReachTheirLowRange)
     }
     EXPECT_NEAR(loglike[1], loglike[0], 1e-6 * std::fabs(loglike[0]));
     EXPECT_NEAR(loglike[3], loglike[2], 1e-6 * std::fabs(loglike[2]));
+}
+
+TEST(KrigMleGradient, ThoroughTryReachesAtLeastTheCheapTryFromTheSameStarts)
+{
+    // The first try of a fit is the thorough one: from the same starts it
+    // runs the same first search and then more, so it ends at least as high
+    // and spends more evaluations than a later try. Both return
+    // the point they value: the independent likelihood there is the value.
+    struct Row {
+        int n;
+        Params p;
+        double slope; // of a slow trend in the last input
+    } rows[] = {{25, {{0.0, 0.0}, {4.0, 1.0}, 1.0}, 0.0},
+                {40, {{1.0, 0.0}, {3.0, 1e-4}, 1.0}, 2.0},
+                {30, {{0.0, 0.5, 0.0}, {2.0, 5.0, 0.1}, 1.0}, 1.0}};
+    unsigned seed = 101;
+    for (const Row &t : rows) {
+        SCOPED_TRACE(std::to_string(t.n) + " runs");
+        Session session;
+        GradientMethod method;
+        std::mt19937 gen(seed++);
+        int d = (int)t.p.theta.size(), dim = 2 * d, count = grad_start_count(dim);
+        Mat X = likelihood::random_design(t.n, d, gen);
+        Vec y = likelihood::sample(X, t.p, 1.0, 1.0, gen);
+        for (int i = 0; i < t.n; i++)
+            y[i] += t.slope * X[i][d - 1];
+        DataModel m(X, y);
+        GradDesign g;
+        grad_design_init(&g, m.kr.X, m.kr.y, t.n, d);
+        Vec lnw(d);
+        grad_input_scales(m.kr.X, t.n, d, lnw.data());
+        real value[2];
+        int evals[2];
+        for (int thorough = 0; thorough < 2; thorough++) {
+            RandInit(7, 8, 900);
+            real **starts = NULL, *fval = NULL;
+            alloc(count, dim, &starts);
+            alloc(count, &fval);
+            grad_central_start(d, 0, starts[0]);
+            for (int i = 1; i < count; i++)
+                grad_random_start(d, starts[i], i % 2 == 1);
+            evals[thorough] = grad_search(&g, lnw.data(), starts, fval, count, MAX_ITER_FIT, FALSE, thorough);
+            value[thorough] = -fval[0];
+            Params at{Vec(d), Vec(d), 1.0};
+            real ratio = 1.0;
+            grad_parameters(starts[0], lnw.data(), d, at.alpha.data(), at.theta.data(), &ratio);
+            EXPECT_NEAR(value[thorough], likelihood::concentrated(X, y, at).loglike,
+                        1e-8 * (1.0 + std::fabs(value[thorough])));
+            frei(count, dim, &starts);
+            frei(count, &fval);
+        }
+        grad_design_free(&g);
+        EXPECT_GE(value[1], value[0]);
+        EXPECT_GT(evals[1], evals[0]) << "the thorough try searches twice";
+        EXPECT_LT(evals[1], MAX_ITER_FIT);
+    }
 }
 
 // The first number of the generator seeded with 3, 6, 300.
