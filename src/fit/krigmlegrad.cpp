@@ -42,7 +42,7 @@ const int MAX_DROP_ROUNDS = 3;
 // every variable, evaluations per variable, and the least gain that calls
 // for a new gradient search.
 const real POLISH_STEP = 0.1;
-const int POLISH_EVALS = 60;
+const int POLISH_EVALS = 20;
 const real POLISH_GAIN = 1e-3;
 // Designs of up to this many runs get both kinds of search in every try
 // (with and without the smooth stage), the moves of inputs that barely
@@ -80,6 +80,7 @@ typedef struct {
     real here_f;              // the best point of the current local search
     std::vector<real> here_z;
     boolean stalled;          // a local search ended on a failed line search
+    boolean coordinate;       // a stalled search tries steps along single variables
 } Objective;
 
 // The objective at z, with its gradient in z where grad is not NULL. Where R
@@ -213,6 +214,47 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 
 namespace {
 
+// Steps along single variables from z of value f, where the gradient is
+// out of scale with the curvature (a nearly singular R: the objective can
+// gain a tenth in a step of 1e-7 in one alpha_k beside gradients of order 1
+// in the others) and the line search of L-BFGS fails. Every variable whose
+// gradient points into the box is stepped by s/|g_k| for s = 0.01, 0.1, 1
+// and 10 (a first-order gain of s), up to its bound, and the best step is
+// kept where it gains. Returns the new value; z is moved.
+real coordinate_moves(Objective *o, std::vector<real> &z, real f, const std::vector<real> &lower,
+                      const std::vector<real> &upper, int max_evals)
+{
+    static const real gains[] = {0.01, 0.1, 1.0, 10.0};
+    int dim = o->dim;
+    if (o->evals >= max_evals)
+        return f;
+    std::vector<real> g(dim), trial, best;
+    evaluate_counted(o, z.data(), g.data());
+    for (int k = 0; k < dim && o->evals < max_evals; k++) {
+        if (!(g[k] != 0.0))
+            continue;
+        real dir = g[k] < 0.0 ? 1.0 : -1.0, room = g[k] < 0.0 ? upper[k] - z[k] : z[k] - lower[k];
+        real best_f = f - DROP_GAIN;
+        for (int m = 0; m < 4 && room > 0.0 && o->evals < max_evals; m++) {
+            real h = gains[m] / fabs(g[k]);
+            trial = z;
+            trial[k] = h < room ? z[k] + dir * h : dir > 0.0 ? upper[k] : lower[k];
+            real ft = evaluate_counted(o, trial.data(), NULL);
+            if (ft < best_f) {
+                best_f = ft;
+                best = trial;
+            }
+            if (h >= room)
+                break;
+        }
+        if (best_f < f - DROP_GAIN) {
+            z = best;
+            f = best_f;
+        }
+    }
+    return f;
+}
+
 // One L-BFGS search from z (moved into the bounds), within the evaluation
 // limit. L-BFGS at a bound can stop on a search direction that is not a
 // descent direction; it goes on from where it stopped, afresh, as long as
@@ -244,8 +286,13 @@ real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &l
         if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
             break;
         if (!(o->here_f < before - GRAD_FTOL_ABS)) {
+            // Stalled (the thorough try polishes its best point later): steps
+            // along single variables may still gain, and the search goes on
+            // from there.
             o->stalled = TRUE;
-            break;
+            if (!o->coordinate ||
+                !(coordinate_moves(o, z, o->here_f, lower, upper, max_evals) < before - GRAD_FTOL_ABS))
+                break;
         }
     }
     nlopt_destroy(opt);
@@ -369,6 +416,7 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     }
     o.evals = 0;
     o.stalled = FALSE;
+    o.coordinate = g->n <= BOTH_MAX_RUNS;
     o.best_f = fval[best];
     o.best_z.assign(starts[best], starts[best] + dim);
 
