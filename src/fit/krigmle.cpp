@@ -329,13 +329,11 @@ void search(const FitJob *job, FitTry *t)
             fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
             grad_start_from(krfit.alpha, krfit.theta, krfit.stochratio[0], job->lnw, d, t->x[0]);
         }
-        // Every second try searches the smooth correlation first: the tries
-        // then reach different kinds of maxima. The first try is the
-        // thorough one (both kinds of search and the polish); the others
-        // search once from their own starts, at a fraction of the cost.
-        boolean smooth_first = (t - job->tries) % 2 == 1;
-        boolean thorough = t == job->tries;
-        t->iter = grad_search(&job->design, job->lnw, t->x, t->y, t->rows, MAX_ITER_FIT, smooth_first, thorough);
+        // The tries take turns in how they search, so that they reach
+        // different kinds of maxima; the first is the thorough one (both
+        // kinds of search and the polish), the others search once from
+        // their own starts, at a fraction of the cost.
+        t->iter = grad_search(&job->design, job->lnw, t->x, t->y, t->rows, MAX_ITER_FIT, (int)(t - job->tries));
     } else {
         simplex_search(job, t);
     }

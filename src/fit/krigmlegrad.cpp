@@ -53,6 +53,14 @@ const int BOTH_MAX_RUNS = 500;
 const int MAX_RESTARTS = 5;
 // Starts screened per try: at least this many, and at least n_params + 1.
 const int MIN_STARTS = 20;
+// The factor of the alpha_k in the variables that L-BFGS sees, in every
+// second try. Near alpha_k = 0 and a nearly singular R the objective is
+// stiff in alpha_k (slopes of 1e2 to 1e4 beside slopes of order 1 in the
+// range exponents), and L-BFGS crawls; stretched alpha_k make the slopes
+// comparable. Unstretched, the search reaches maxima with alpha_k inside
+// (0, 2) that the stretched one passes by: the tries take turns. A power of
+// 2, so that the scaling is exact.
+const real ALPHA_STRETCH = 256.0;
 
 // Rounds of moves of inputs that barely matter after a local search: up to
 // BOTH_MAX_RUNS runs (beyond, an evaluation costs too much for the 5·d
@@ -79,6 +87,7 @@ typedef struct {
     std::vector<real> best_z;
     real here_f;              // the best point of the current local search
     std::vector<real> here_z;
+    real stretch;             // the factor of the alpha_k as L-BFGS sees them
     boolean stalled;          // a local search ended on a failed line search
     boolean coordinate;       // a stalled search tries steps along single variables
 } Objective;
@@ -138,9 +147,20 @@ real evaluate_counted(Objective *o, const real *z, real *grad)
     return f;
 }
 
-double nlopt_objective(unsigned, const double *z, double *grad, void *data)
+// The objective at the L-BFGS point y: alpha_k = y[k] / stretch.
+double nlopt_objective(unsigned n, const double *y, double *grad, void *data)
 {
-    return evaluate_counted((Objective *)data, z, grad);
+    Objective *o = (Objective *)data;
+    if (o->stretch == 1.0)
+        return evaluate_counted(o, y, grad);
+    std::vector<real> z(y, y + n);
+    for (int k = 0; k < o->d; k++)
+        z[k] = y[k] / o->stretch;
+    real f = evaluate_counted(o, z.data(), grad);
+    if (grad != NULL)
+        for (int k = 0; k < o->d; k++)
+            grad[k] /= o->stretch;
+    return f;
 }
 
 } // namespace
@@ -272,8 +292,13 @@ real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &l
     nlopt_opt opt = nlopt_create(NLOPT_LD_LBFGS, (unsigned)dim);
     if (opt == NULL)
         nrerror("Fitting: the gradient search could not be set up");
-    nlopt_set_lower_bounds(opt, lower.data());
-    nlopt_set_upper_bounds(opt, upper.data());
+    std::vector<real> lo = lower, hi = upper;
+    for (int k = 0; k < o->d; k++) {
+        lo[k] *= o->stretch;
+        hi[k] *= o->stretch;
+    }
+    nlopt_set_lower_bounds(opt, lo.data());
+    nlopt_set_upper_bounds(opt, hi.data());
     nlopt_set_min_objective(opt, nlopt_objective, o);
     nlopt_set_ftol_rel(opt, GRAD_FTOL_REL);
     nlopt_set_ftol_abs(opt, GRAD_FTOL_ABS);
@@ -281,6 +306,8 @@ real local_search(Objective *o, std::vector<real> &z, const std::vector<real> &l
     for (int restart = 0; restart <= MAX_RESTARTS && o->evals < max_evals; restart++) {
         real before = o->here_f, f = 0.0;
         nlopt_set_maxeval(opt, max_evals - o->evals);
+        for (int k = 0; k < o->d; k++)
+            z[k] *= o->stretch;
         nlopt_result result = nlopt_optimize(opt, z.data(), &f);
         z = o->here_z;
         if (result != NLOPT_FAILURE && result != NLOPT_ROUNDOFF_LIMITED)
@@ -381,8 +408,9 @@ boolean drop_inputs(Objective *o, std::vector<real> &z, real *f, int max_evals)
 } // namespace
 
 int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
-                boolean smooth_first, boolean thorough)
+                int try_index)
 {
+    boolean smooth_first = try_index % 2 == 1, thorough = try_index == 0;
     int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
     Objective o;
     o.g = g;
@@ -417,6 +445,7 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
     o.evals = 0;
     o.stalled = FALSE;
     o.coordinate = g->n <= BOTH_MAX_RUNS;
+    o.stretch = g->n <= BOTH_MAX_RUNS && try_index % 2 == 0 ? ALPHA_STRETCH : 1.0;
     o.best_f = fval[best];
     o.best_z.assign(starts[best], starts[best] + dim);
 

@@ -53,11 +53,14 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 // with the same moves where that search leads the try; and where a search
 // stopped on a failed line search, it polishes the best point by a search
 // by values alone (and searches again where that gains). Beyond 500 runs
-// one search, of the second kind where smooth_first. All within max_evals
-// evaluations. On return row 0 of starts holds the best point found and
-// fval[0] its objective value. Returns the number of evaluations after the
-// screen of the starts.
+// one search, of the second kind in every second try. Up to 500 runs, every
+// second try (the first, the third, ...) lets L-BFGS see the alpha_k
+// stretched by a constant factor, so that it moves them in finer steps. The
+// try's index (0 for the first) chooses what it does: the first is the
+// thorough one. All within max_evals evaluations. On return row 0 of starts
+// holds the best point found and fval[0] its objective value. Returns the
+// number of evaluations after the screen of the starts.
 int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
-                boolean smooth_first, boolean thorough);
+                int try_index);
 
 #endif
