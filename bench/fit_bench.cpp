@@ -127,6 +127,7 @@ void BM_GradientLarge(benchmark::State &state)
     free_KrigModel(&kr);
 }
 BENCHMARK(BM_GradientLarge)->ArgsProduct({{100, 300, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_GradientLarge)->ArgsProduct({{2000, 5000}, {0}})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Fit of 100 runs in 4 inputs, 3 tries: argument 0 on all processors, 1 on
 // one.
