@@ -329,7 +329,10 @@ void search(const FitJob *job, FitTry *t)
             fprintf(ofp, "Supplied Parameter values used as Starting values for mle.\n");
             grad_start_from(krfit.alpha, krfit.theta, krfit.stochratio[0], job->lnw, d, t->x[0]);
         }
-        t->iter = grad_search(&job->design, job->lnw, t->x, t->y, t->rows, MAX_ITER_FIT);
+        // Every second try searches the smooth correlation first: the tries
+        // then reach different kinds of maxima.
+        boolean smooth_first = (t - job->tries) % 2 == 1;
+        t->iter = grad_search(&job->design, job->lnw, t->x, t->y, t->rows, MAX_ITER_FIT, smooth_first);
     } else {
         simplex_search(job, t);
     }

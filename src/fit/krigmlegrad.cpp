@@ -333,7 +333,8 @@ boolean drop_inputs(Objective *o, std::vector<real> &z, real *f, int max_evals)
 
 } // namespace
 
-int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals)
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
+                boolean smooth_first)
 {
     int d = g->d, dim = RandomError ? 2 * d + 1 : 2 * d;
     Objective o;
@@ -373,16 +374,13 @@ int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval,
 
     // Searches from the best start: over all variables, and first with
     // every alpha_k held at 0 then over all variables (up to BOTH_MAX_RUNS
-    // runs both, beyond only the second: at 1000 runs of smooth responses
-    // a search over all variables from the start stopped with the alphas
-    // just above 0, thousands of log-likelihood units short, in two tries of
-    // three). After each, inputs that barely matter are moved across their
-    // plateau and the search goes on from there. All within the evaluation
-    // limit.
+    // runs both, beyond the one asked for). After each, inputs that barely
+    // matter are moved across their plateau and the search goes on from
+    // there. All within the evaluation limit.
     boolean both = g->n <= BOTH_MAX_RUNS;
     for (int pass = 0; pass < (both ? 2 : 1); pass++) {
         std::vector<real> z(starts[best], starts[best] + dim);
-        if (!both || pass == 1) {
+        if (both ? pass == 1 : smooth_first) {
             std::vector<real> smooth = upper;
             for (int k = 0; k < d; k++)
                 smooth[k] = z[k] = 0.0;

@@ -50,12 +50,13 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 // inputs that act as slow trends) and then goes on over all variables, each
 // followed by up to three rounds of moves of inputs whose range exponent
 // can be lowered with a gain and a resumed search; beyond 500 runs one
-// search, of the second kind. Up to 500 runs, where a
+// search, of the second kind where smooth_first. Up to 500 runs, where a
 // search stopped on a failed line search, the best point is then polished
 // by a search by values alone (and searched again where that gains). All
 // within max_evals evaluations. On return row 0 of
 // starts holds the best point found and fval[0] its objective value.
 // Returns the number of evaluations after the screen of the starts.
-int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals);
+int grad_search(const GradDesign *g, const real *lnw, real **starts, real *fval, int count, int max_evals,
+                boolean smooth_first);
 
 #endif
