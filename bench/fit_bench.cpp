@@ -106,6 +106,29 @@ void BM_LogLikelihoodGradient(benchmark::State &state)
 }
 BENCHMARK(BM_LogLikelihoodGradient)->Apply(likelihood_sizes);
 
+// The same at the sizes of large designs, 8 inputs, alpha 0 (argument 1 = 0:
+// the squared distances, no power to take) or 0.5: value and gradient.
+void BM_GradientLarge(benchmark::State &state)
+{
+    int n = (int)state.range(0), d = 8;
+    KrigModel kr;
+    setup_model(&kr, n, d);
+    GradDesign g;
+    grad_design_init(&g, kr.X, kr.y, n, d);
+    GradWork *w = grad_work_new(n, d);
+    std::vector<real> alpha(d, state.range(1) ? 0.5 : 0.0), theta(d, 2.0), ga(d), gt(d);
+    real f = 0.0, gs = 0.0;
+    for (auto _ : state) {
+        grad_loglike(&g, w, alpha.data(), theta.data(), 1.0, &f, ga.data(), gt.data(), &gs);
+        benchmark::DoNotOptimize(f);
+    }
+    grad_work_free(w);
+    grad_design_free(&g);
+    free_KrigModel(&kr);
+}
+BENCHMARK(BM_GradientLarge)->ArgsProduct({{100, 300, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_GradientLarge)->ArgsProduct({{2000, 5000}, {0}})->Unit(benchmark::kMillisecond)->Iterations(1);
+
 // Fit of 100 runs in 4 inputs, 3 tries: argument 0 on all processors, 1 on
 // one.
 void BM_Fit100x4(benchmark::State &state)

@@ -14,7 +14,6 @@ struct GradWork {
     Eigen::MatrixXd R;              // n x n, lower triangle filled
     Eigen::LLT<Eigen::MatrixXd> llt;
     Eigen::MatrixXd Linv;           // n x n, L⁻¹ (lower triangle)
-    Eigen::MatrixXd Lt;             // n x n, (L⁻¹)ᵀ (upper triangle)
     Eigen::MatrixXd Rinv;           // n x n, R⁻¹ (lower triangle)
     Eigen::VectorXd ones, y, a1, ay, a;
     std::vector<real> corr;         // C_ij of every pair
@@ -62,7 +61,6 @@ GradWork *grad_work_new(int n, int d)
     GradWork *w = new GradWork;
     w->R.resize(n, n);
     w->Linv.resize(n, n);
-    w->Lt.resize(n, n);
     w->Rinv.resize(n, n);
     w->ones = Eigen::VectorXd::Ones(n);
     w->y.resize(n);
@@ -87,46 +85,34 @@ static inline real power_of(real lnd, real p)
     return exp(p * lnd);
 }
 
+// Columns per block of the inverse below: panels of L⁻¹ that stay in the
+// processor's caches while the products run.
+static const int INVERSE_BLOCK = 64;
+
 // The lower triangle of R⁻¹ = L⁻ᵀL⁻¹ from the Cholesky factor L (lower
-// triangle of llt). Column j of L⁻¹ is zero above row j, so both steps run
-// over the triangles only (n³/6 multiplications each), column by column.
-// Column j of R⁻¹ is Σ_k row k of L⁻¹ (from column j on) times L⁻¹_kj, for
-// k = j, j + 1, ...: updates of whole columns of Lt = (L⁻¹)ᵀ, whose elements
-// do not wait on each other, rather than one dot product per element (each
-// element still sums its terms in the order of k).
-static void lower_inverse(const Eigen::MatrixXd &L, Eigen::MatrixXd &Linv, Eigen::MatrixXd &Lt,
-                          Eigen::MatrixXd &Rinv)
+// triangle of llt), by blocks, skipping the zeros of both triangles:
+//   L⁻¹ column block J (columns j0 to j0 + b, zero above row j0) solves the
+//   trailing triangle L[j0:, j0:] against the matching columns of I;
+//   R⁻¹ = Σ_K L⁻¹[K, :]ᵀ L⁻¹[K, :] over row blocks K, each a rank-b update
+//   of the leading block of R⁻¹ up to K's last row (the rest of row block K
+//   is zero).
+// About n³/3 multiplications in all, in Eigen's blocked kernels.
+static void lower_inverse(const Eigen::MatrixXd &L, Eigen::MatrixXd &Linv, Eigen::MatrixXd &Rinv)
 {
     int n = (int)L.rows();
-    for (int j = 0; j < n; j++) {
-        real *x = Linv.col(j).data();
-        for (int i = j; i < n; i++)
-            x[i] = 0.0;
-        x[j] = 1.0;
-        for (int k = j; k < n; k++) {
-            x[k] /= L(k, k);
-            real xk = x[k];
-            if (xk == 0.0)
-                continue;
-            const real *col = L.col(k).data();
-            for (int i = k + 1; i < n; i++)
-                x[i] -= col[i] * xk;
-        }
+    Linv.setZero();
+    for (int j0 = 0; j0 < n; j0 += INVERSE_BLOCK) {
+        int b = n - j0 < INVERSE_BLOCK ? n - j0 : INVERSE_BLOCK;
+        auto X = Linv.block(j0, j0, n - j0, b);
+        X.topRows(b).setIdentity();
+        L.block(j0, j0, n - j0, n - j0).triangularView<Eigen::Lower>().solveInPlace(X);
     }
-    for (int j = 0; j < n; j++)
-        for (int i = j; i < n; i++)
-            Lt(j, i) = Linv(i, j);
-    for (int j = 0; j < n; j++) {
-        real *r = Rinv.col(j).data();
-        for (int i = j; i < n; i++)
-            r[i] = 0.0;
-        const real *cj = Linv.col(j).data();
-        for (int k = j; k < n; k++) {
-            real c = cj[k];
-            const real *t = Lt.col(k).data();
-            for (int i = j; i <= k; i++)
-                r[i] += t[i] * c;
-        }
+    Rinv.setZero();
+    for (int k0 = 0; k0 < n; k0 += INVERSE_BLOCK) {
+        int b = n - k0 < INVERSE_BLOCK ? n - k0 : INVERSE_BLOCK;
+        int width = k0 + b;
+        Rinv.topLeftCorner(width, width).selfadjointView<Eigen::Lower>().rankUpdate(
+            Linv.block(k0, 0, b, width).transpose());
     }
 }
 
@@ -183,7 +169,7 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
     *g_s = 0.0;
     if (!var_ok)
         return TRUE;
-    lower_inverse(L, w->Linv, w->Lt, w->Rinv);
+    lower_inverse(L, w->Linv, w->Rinv);
     real gs = 0.0;
     p = 0;
     for (int i = 0; i < n; i++)

@@ -30,6 +30,9 @@ struct Case {
 const Case CASES[] = {
     {"gauss", 20, 2, 0.0, 1.0},   {"inside", 25, 3, 0.7, 1.0},   {"near 2", 15, 2, 1.9, 1.0},
     {"gauss noise", 20, 2, 0.0, 0.8}, {"inside noise", 30, 4, 1.2, 0.95}, {"near 2 noise", 18, 3, 1.95, 0.6},
+    // More runs than one block of the blocked inverse of R (64): two whole
+    // blocks and one row, and a part block.
+    {"gauss noise, blocks", 129, 3, 0.0, 0.9}, {"inside noise, blocks", 150, 2, 1.0, 0.9},
 };
 
 // The design, responses and random parameters of one case (x scaled to
