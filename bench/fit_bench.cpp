@@ -85,16 +85,16 @@ void BM_LogLikelihoodPlain(benchmark::State &state)
 }
 BENCHMARK(BM_LogLikelihoodPlain)->Apply(likelihood_sizes);
 
-// The value and gradient of the gradient method at the same parameters.
-void BM_LogLikelihoodGradient(benchmark::State &state)
+// Value and gradient of the gradient method, repeated: n runs in d inputs,
+// every alpha_k = alpha, theta_k = 2.
+void time_gradient(benchmark::State &state, int n, int d, real alpha_k)
 {
-    int n = (int)state.range(0), d = (int)state.range(1);
     KrigModel kr;
     setup_model(&kr, n, d);
     GradDesign g;
     grad_design_init(&g, kr.X, kr.y, n, d);
     GradWork *w = grad_work_new(n, d);
-    std::vector<real> alpha(d, 0.5), theta(d, 2.0), ga(d), gt(d);
+    std::vector<real> alpha(d, alpha_k), theta(d, 2.0), ga(d), gt(d);
     real f = 0.0, gs = 0.0;
     for (auto _ : state) {
         grad_loglike(&g, w, alpha.data(), theta.data(), 1.0, &f, ga.data(), gt.data(), &gs);
@@ -104,27 +104,19 @@ void BM_LogLikelihoodGradient(benchmark::State &state)
     grad_design_free(&g);
     free_KrigModel(&kr);
 }
+
+// The gradient method at the parameters of the likelihood benchmarks.
+void BM_LogLikelihoodGradient(benchmark::State &state)
+{
+    time_gradient(state, (int)state.range(0), (int)state.range(1), 0.5);
+}
 BENCHMARK(BM_LogLikelihoodGradient)->Apply(likelihood_sizes);
 
 // The same at the sizes of large designs, 8 inputs, alpha 0 (argument 1 = 0:
-// the squared distances, no power to take) or 0.5: value and gradient.
+// the squared distances, no power to take) or 0.5.
 void BM_GradientLarge(benchmark::State &state)
 {
-    int n = (int)state.range(0), d = 8;
-    KrigModel kr;
-    setup_model(&kr, n, d);
-    GradDesign g;
-    grad_design_init(&g, kr.X, kr.y, n, d);
-    GradWork *w = grad_work_new(n, d);
-    std::vector<real> alpha(d, state.range(1) ? 0.5 : 0.0), theta(d, 2.0), ga(d), gt(d);
-    real f = 0.0, gs = 0.0;
-    for (auto _ : state) {
-        grad_loglike(&g, w, alpha.data(), theta.data(), 1.0, &f, ga.data(), gt.data(), &gs);
-        benchmark::DoNotOptimize(f);
-    }
-    grad_work_free(w);
-    grad_design_free(&g);
-    free_KrigModel(&kr);
+    time_gradient(state, (int)state.range(0), 8, state.range(1) ? 0.5 : 0.0);
 }
 BENCHMARK(BM_GradientLarge)->ArgsProduct({{100, 300, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 BENCHMARK(BM_GradientLarge)->ArgsProduct({{2000, 5000}, {0}})->Unit(benchmark::kMillisecond)->Iterations(1);
