@@ -18,6 +18,8 @@ struct GradWork {
     Eigen::VectorXd ones, y, a1, ay, a;
     std::vector<real> corr;         // C_ij of every pair
     std::vector<real> power;        // |x_ik - x_jk|^(2 - alpha_k) of every pair and input
+    std::vector<real> power_alpha;  // the alpha_k of each input's powers (NaN: none yet)
+    std::vector<char> power_kept;   // per input: its powers are those of this call's alpha_k
 };
 
 // Stands in for a variance estimate that is not positive (as in krigloglike).
@@ -66,6 +68,8 @@ GradWork *grad_work_new(int n, int d)
     w->y.resize(n);
     w->corr.resize(pair_count(n));
     w->power.resize(pair_count(n) * (size_t)d);
+    w->power_alpha.assign(d, NAN);
+    w->power_kept.assign(d, 0);
     return w;
 }
 
@@ -120,14 +124,23 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
                      real *f, real *g_alpha, real *g_theta, real *g_s)
 {
     int n = g->n, d = g->d;
+    // The powers of an input whose alpha_k is that of the previous call are
+    // kept (the same numbers: searches that move some parameters only, or
+    // thetas only, take no exponentials for the others).
+    for (int k = 0; k < d; k++)
+        w->power_kept[k] = alpha[k] == w->power_alpha[k];
     size_t p = 0;
     for (int i = 0; i < n; i++) {
         w->R(i, i) = 1.0;
         for (int j = i + 1; j < n; j++, p++) {
             real sum = 0.0;
             for (int k = 0; k < d; k++) {
-                real t = alpha[k] == 0.0 ? g->sqdist[p * d + k] : power_of(g->lndist[p * d + k], 2.0 - alpha[k]);
-                w->power[p * d + k] = t;
+                real t;
+                if (w->power_kept[k])
+                    t = w->power[p * d + k];
+                else
+                    w->power[p * d + k] = t = alpha[k] == 0.0 ? g->sqdist[p * d + k]
+                                                              : power_of(g->lndist[p * d + k], 2.0 - alpha[k]);
                 sum += theta[k] * t;
             }
             real c = exp(-sum);
@@ -135,6 +148,8 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
             w->R(j, i) = s * c;
         }
     }
+    for (int k = 0; k < d; k++)
+        w->power_alpha[k] = alpha[k];
     w->llt.compute(w->R);
     if (w->llt.info() != Eigen::Success)
         return FALSE;

@@ -24,7 +24,8 @@ typedef struct {
     real *sqdist;        // the same pairs: (x_ik - x_jk)², the power for alpha_k = 0
 } GradDesign;
 
-// Work storage of one search (Cholesky factor, inverse, pair values).
+// Work storage of one search (Cholesky factor, inverse, pair values); it
+// keeps the powers of the last call, so it serves one design only.
 typedef struct GradWork GradWork;
 
 // The pair table of design X (n x d) with responses y (kept by reference);

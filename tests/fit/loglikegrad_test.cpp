@@ -158,4 +158,33 @@ TEST(GradLoglike, NotPositiveDefiniteIsReportedNotFactored)
     EXPECT_NEAR(-f, likelihood::concentrated(X, y, Params{{0.0, 0.0}, {1.0, 1.0}, 0.9}).loglike, 1e-9);
 }
 
+// A work record keeps the powers of inputs whose alpha did not change since
+// its last call: after calls at other parameters (some alphas moved, some
+// not, one back to its first value) its value and gradient are those of a
+// fresh record, to the bit.
+TEST(GradLoglike, KeptPowersGiveTheFreshResult)
+{
+    Session session;
+    Drawn s = setup(CASES[1], 300);
+    Evaluator warm(s);
+    Params other = s.p;
+    other.alpha[0] += 0.1;
+    other.theta[1] *= 2.0;
+    Params moved = other;
+    moved.alpha[0] = s.p.alpha[0];
+    moved.alpha[2] = 0.0;
+    int d = CASES[1].d;
+    for (const Params *p : {&s.p, &other, &moved, &s.p}) {
+        Evaluator fresh(s);
+        Vec ga(d), gt(d), fa(d), ft(d);
+        double f = 0.0, ff = 0.0, gs = 0.0, fs = 0.0;
+        ASSERT_TRUE(grad_loglike(&warm.g, warm.w, p->alpha.data(), p->theta.data(), 1.0, &f, ga.data(), gt.data(), &gs));
+        ASSERT_TRUE(grad_loglike(&fresh.g, fresh.w, p->alpha.data(), p->theta.data(), 1.0, &ff, fa.data(), ft.data(),
+                                 &fs));
+        EXPECT_EQ(f, ff);
+        EXPECT_EQ(ga, fa);
+        EXPECT_EQ(gt, ft);
+    }
+}
+
 } // namespace
