@@ -19,6 +19,7 @@
 #include "matfile/csv.h"
 #include "numeric/nrerror.h"
 #include "numeric/numtext.h"
+#include "numeric/unix.h"
 
 namespace {
 
@@ -131,11 +132,17 @@ void start_output(const char *name, boolean append, const char *who)
     char tmp[PATH_MAX];
     if (snprintf(tmp, sizeof tmp, "%s.XXXXXX", current.name) >= (int)sizeof tmp)
         write_failed(who, name, "open/create");
+    // A stop signal arriving between the creation of the temporary file and
+    // the record of its name would leave the file behind: it waits.
+    hold_stop_signals(TRUE);
     int fd = mkstemp(tmp);
+    if (fd >= 0) {
+        memcpy(unfinished, tmp, sizeof tmp);
+        unfinished_set = 1;
+    }
+    hold_stop_signals(FALSE);
     if (fd < 0)
         write_failed(who, name, "open/create");
-    memcpy(unfinished, tmp, sizeof tmp);
-    unfinished_set = 1;
     // A file replaced keeps its permissions; a new one gets those fopen gives.
     fchmod(fd, stat(current.name, &st) == 0 ? st.st_mode & 07777 : new_file_mode());
     current.fp = fdopen(fd, "w");
@@ -193,9 +200,13 @@ void finish_output(const char *who)
         write_failed(who, current.name, "write");
     if (current.direct)
         return;
-    if (rename(unfinished, current.name) != 0)
+    hold_stop_signals(TRUE);
+    boolean renamed = rename(unfinished, current.name) == 0;
+    if (renamed)
+        unfinished_set = 0;
+    hold_stop_signals(FALSE);
+    if (!renamed)
         write_failed(who, current.name, "replace");
-    unfinished_set = 0;
 }
 
 // Closes a written file: the end of its output, unless it is one of several

@@ -66,15 +66,27 @@ real thread_seconds()
     return (real)t.tv_sec + (real)t.tv_nsec * 1e-9;
 }
 
+static void stop_signals(sigset_t *set)
+{
+    sigemptyset(set);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGINT);
+    sigaddset(set, SIGHUP);
+    sigaddset(set, SIGQUIT);
+}
+
 void leave_signals_to_main_thread()
 {
     sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    sigaddset(&set, SIGQUIT);
+    stop_signals(&set);
     pthread_sigmask(SIG_BLOCK, &set, NULL);
+}
+
+void hold_stop_signals(boolean hold)
+{
+    sigset_t set;
+    stop_signals(&set);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, NULL);
 }
 
 int available_cores()

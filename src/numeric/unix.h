@@ -23,6 +23,12 @@ real thread_seconds();
 // from there.
 void leave_signals_to_main_thread();
 
+// Holds back (hold TRUE) or lets through again (hold FALSE) the termination
+// signals in the calling thread. A signal sent meanwhile is delivered when
+// they are let through: a step that creates a file and records its name for
+// removal is never cut in two.
+void hold_stop_signals(boolean hold);
+
 // Bytes of physical memory of the machine (0 when unknown): the most that
 // storage for one command may take.
 real memory_bytes();
