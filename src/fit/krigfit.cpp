@@ -12,6 +12,7 @@
 #include "numeric/inverse.h"
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
+#include "numeric/repmath.h"
 
 thread_local KrigModel krfit;
 thread_local int info_infty = 0;
@@ -56,7 +57,7 @@ real log_abs_det(int n, const real *ev, boolean *negative)
     real sum = 0.0;
     int count = 0;
     for (int i = 0; i < n; i++) {
-        sum += log(fabs(ev[i]));
+        sum += rep_log(fabs(ev[i]));
         if (ev[i] < 0.0)
             count++;
     }
@@ -185,7 +186,7 @@ real krigloglike(real *parvec, int n_params)
     // parameters, not for the fit: it gets the penalty, counted with (T4).
     if (!try_decompose(Ufit, eigvalfit, diaginvfit)) {
         info_infty++;
-        return 0.5 * (n * log(VAR_FLOOR) + PENALTY_LNDET);
+        return 0.5 * (n * rep_log(VAR_FLOOR) + PENALTY_LNDET);
     }
     calc_var(Ufit, diaginvfit);
 
@@ -199,7 +200,7 @@ real krigloglike(real *parvec, int n_params)
     if (underflow)
         lndetR = log_abs_det(n, eigvalfit, &negative);
     else if (detR > 0.0)
-        lndetR = log(detR);
+        lndetR = rep_log(detR);
 
     real *var = krfit.var;
     if (underflow ? !negative : detR > 0.0) {
@@ -207,11 +208,11 @@ real krigloglike(real *parvec, int n_params)
             nrwarning("Stochastic Variance estimated to be 0 or smaller");
             var[0] = VAR_FLOOR;
         }
-        return 0.5 * (n * log(var[0]) + lndetR);
+        return 0.5 * (n * rep_log(var[0]) + lndetR);
     }
     // The penalty makes the point the worst vertex of a simplex; its
     // variance term stays a number whatever the estimate.
-    real lnvar = var[0] > 0.0 ? log(var[0]) : log(VAR_FLOOR);
+    real lnvar = var[0] > 0.0 ? rep_log(var[0]) : rep_log(VAR_FLOOR);
     if (!underflow && detR == 0.0) {
         info_infty++;
         return 0.5 * (n * lnvar + PENALTY_LNDET);

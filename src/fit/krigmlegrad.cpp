@@ -10,6 +10,7 @@
 #include "model/settings.h"
 #include "numeric/nrerror.h"
 #include "numeric/unif.h"
+#include "numeric/repmath.h"
 
 namespace {
 
@@ -113,13 +114,13 @@ real evaluate(Objective *o, const real *z, real *grad)
                 grad[k] = o->g_alpha[k] + dtheta * o->lnw[k];
             }
             if (RandomError)
-                grad[2 * d] = -g_s * exp(z[2 * d]);
+                grad[2 * d] = -g_s * rep_exp(z[2 * d]);
         }
     } else {
         // The penalty of krigloglike for a correlation matrix that cannot
         // be decomposed, counted with (T4).
         info_infty++;
-        f = 0.5 * (o->g->n * log(VAR_FLOOR) + PENALTY_LNDET);
+        f = 0.5 * (o->g->n * rep_log(VAR_FLOOR) + PENALTY_LNDET);
         if (with_grad)
             for (int k = 0; k < o->dim; k++)
                 grad[k] = 0.0;
@@ -181,7 +182,7 @@ void grad_input_scales(real **X, int n, int d, real *lnw)
                 hi = X[i][k];
         }
         real w = hi - lo;
-        lnw[k] = w > 0.0 && std::isfinite(w) ? log(w) : 0.0;
+        lnw[k] = w > 0.0 && std::isfinite(w) ? rep_log(w) : 0.0;
     }
 }
 
@@ -203,21 +204,21 @@ void grad_central_start(int d, int level, real *z)
     static const real exponents[3] = {2.0, 0.5, 8.0};
     for (int k = 0; k < d; k++) {
         z[k] = 0.0;
-        z[d + k] = log(exponents[level % 3]);
+        z[d + k] = rep_log(exponents[level % 3]);
     }
     if (RandomError)
-        z[2 * d] = log(0.01);
+        z[2 * d] = rep_log(0.01);
 }
 
 void grad_start_from(const real *alpha, const real *theta, real stochratio, const real *lnw, int d, real *z)
 {
     for (int k = 0; k < d; k++) {
         z[k] = clamp(alpha[k], 0.0, 2.0);
-        real u = theta[k] > 0.0 ? log(theta[k]) + (2.0 - z[k]) * lnw[k] : LN_RANGE_LO;
+        real u = theta[k] > 0.0 ? rep_log(theta[k]) + (2.0 - z[k]) * lnw[k] : LN_RANGE_LO;
         z[d + k] = clamp(u, LN_RANGE_LO, LN_RANGE_HI);
     }
     if (RandomError) {
-        real v = stochratio < 1.0 ? log(1.0 - stochratio) : LN_NUGGET_LO;
+        real v = stochratio < 1.0 ? rep_log(1.0 - stochratio) : LN_NUGGET_LO;
         z[2 * d] = clamp(v, LN_NUGGET_LO, LN_NUGGET_HI);
     }
 }
@@ -226,10 +227,10 @@ void grad_parameters(const real *z, const real *lnw, int d, real *alpha, real *t
 {
     for (int k = 0; k < d; k++) {
         alpha[k] = z[k];
-        theta[k] = exp(z[d + k] - (2.0 - z[k]) * lnw[k]);
+        theta[k] = rep_exp(z[d + k] - (2.0 - z[k]) * lnw[k]);
     }
     if (RandomError)
-        *stochratio = 1.0 - exp(z[2 * d]);
+        *stochratio = 1.0 - rep_exp(z[2 * d]);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "alloc/alloc.h"
 #include "numeric/nrerror.h"
+#include "numeric/repmath.h"
 
 struct GradWork {
     Eigen::MatrixXd R;              // n x n, lower triangle filled
@@ -47,7 +48,7 @@ void grad_design_init(GradDesign *g, real **X, const real *y, int n, int d)
         for (int j = i + 1; j < n; j++, p++)
             for (int k = 0; k < d; k++) {
                 real dist = fabs(X[i][k] - X[j][k]);
-                g->lndist[p * d + k] = dist > 0.0 ? log(dist) : -INFINITY;
+                g->lndist[p * d + k] = dist > 0.0 ? rep_log(dist) : -INFINITY;
                 g->sqdist[p * d + k] = dist * dist;
             }
 }
@@ -86,7 +87,7 @@ static inline real power_of(real lnd, real p)
         return 1.0;
     if (lnd == -INFINITY)
         return 0.0;
-    return exp(p * lnd);
+    return rep_exp(p * lnd);
 }
 
 // Columns per block of the inverse below: panels of L⁻¹ that stay in the
@@ -143,7 +144,7 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
                                                               : power_of(g->lndist[p * d + k], 2.0 - alpha[k]);
                 sum += theta[k] * t;
             }
-            real c = exp(-sum);
+            real c = rep_exp(-sum);
             w->corr[p] = c;
             w->R(j, i) = s * c;
         }
@@ -158,7 +159,7 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
     for (int i = 0; i < n; i++) {
         if (!(L(i, i) * L(i, i) >= PIVOT_FLOOR))
             return FALSE;
-        lndet += log(L(i, i));
+        lndet += rep_log(L(i, i));
     }
     lndet *= 2.0;
     for (int i = 0; i < n; i++)
@@ -173,7 +174,7 @@ boolean grad_loglike(const GradDesign *g, GradWork *w, const real *alpha, const 
         nrwarning("Stochastic Variance estimated to be 0 or smaller");
         var = VAR_FLOOR;
     }
-    *f = 0.5 * (n * log(var) + lndet);
+    *f = 0.5 * (n * rep_log(var) + lndet);
     if (!std::isfinite(*f))
         return FALSE;
     if (g_alpha == NULL)

@@ -8,6 +8,7 @@
 #include "kriging/blup.h"
 #include "numeric/matrix.h"
 #include "numeric/quadrature.h"
+#include "numeric/repmath.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ void rule_at(const KrigModel *kr, int k, const real *ends, int panels, int level
 
 real corr_factor(real theta, real alpha, real u, real x)
 {
-    return exp(-theta * pow(fabs(u - x), 2.0 - alpha));
+    return rep_exp(-theta * rep_pow(fabs(u - x), 2.0 - alpha));
 }
 
 void factor_rule(const KrigModel *kr, int k, FactorRule *rule, real *mean)

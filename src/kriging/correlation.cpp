@@ -11,6 +11,7 @@
 #include "numeric/matrix.h"
 #include "model/reports.h"
 #include "numeric/nrerror.h"
+#include "numeric/repmath.h"
 
 // The label under which a rejected ratio is shown.
 static const char *const STOCHRATIO_LABEL = "stochratio:";
@@ -30,7 +31,7 @@ static inline real distance_power(real x, real p)
         return x;
     if (p == 0.0)
         return 1.0;
-    return pow(x, p);
+    return rep_pow(x, p);
 }
 
 // Π_k exp(-theta[k] · |u_k - v_k|^(2 - alpha[k])), factors in input order.
@@ -38,7 +39,7 @@ static real correlation(const real *u, const real *v, const real *alpha, const r
 {
     real prod = 1.0;
     for (int k = 0; k < d; k++)
-        prod *= exp(-theta[k] * distance_power(fabs(u[k] - v[k]), 2.0 - alpha[k]));
+        prod *= rep_exp(-theta[k] * distance_power(fabs(u[k] - v[k]), 2.0 - alpha[k]));
     return prod;
 }
 

@@ -13,6 +13,7 @@
 #include "numeric/grid.h"
 #include "numeric/nrerror.h"
 #include "numeric/trafo.h"
+#include "numeric/repmath.h"
 
 KrigModel *krmin = NULL;
 KrigArray *kam = NULL;
@@ -128,7 +129,7 @@ real recurse_integral(int p, real pdfprob, real cdfprob, real zmin)
         return cdfprob;
     if (p == 1)
         return -pdfprob;
-    return (p - 1) * recurse_integral(p - 2, pdfprob, cdfprob, zmin) - pow(zmin, p - 1) * pdfprob;
+    return (p - 1) * recurse_integral(p - 2, pdfprob, cdfprob, zmin) - rep_pow(zmin, p - 1) * pdfprob;
 }
 
 real generalised_improvement(real z, real scale, int g)
@@ -137,18 +138,18 @@ real generalised_improvement(real z, real scale, int g)
         return scale * (z * cdfgauss(z, 1) + pdfgauss(z));
     if (g == 0) {
         real crit = cdfgauss(z, 1);
-        return crit == 0.0 ? -log(-z) : crit;
+        return crit == 0.0 ? -rep_log(-z) : crit;
     }
     if (g < 0)
         nrerror("ExpectedImprovement: GlobalEiParam<0 ");
     real pdf = pdfgauss(z), cdf = cdfgauss(z, 1);
     real sum = 0.0;
     for (int i = 0; i <= g; i++)
-        sum += choose(g, i) * pow(-1.0, i) * pow(z, g - i) * recurse_integral(i, pdf, cdf, z);
+        sum += choose(g, i) * rep_pow(-1.0, i) * rep_pow(z, g - i) * recurse_integral(i, pdf, cdf, z);
     // Far below the target the terms cancel and their sum can come out at or
     // below 0 by rounding, where the true value is a tiny positive number: the
     // criterion is 0 there rather than not a number.
-    return sum > 0.0 ? pow(sum, 1.0 / g) * scale : 0.0;
+    return sum > 0.0 ? rep_pow(sum, 1.0 / g) * scale : 0.0;
 }
 
 real ExpectedImprovement(real *x, int dopt)

@@ -20,6 +20,7 @@
 #include "numeric/matrix.h"
 #include "numeric/nrerror.h"
 #include "numeric/unix.h"
+#include "numeric/repmath.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ real reported_criterion(real max_exp_imp)
 {
     if (GlobalEiParam == 0)
         return max_exp_imp;
-    return pow(max_exp_imp, 1.0 / GlobalEiParam);
+    return rep_pow(max_exp_imp, 1.0 / GlobalEiParam);
 }
 
 // TRUE when a batch of `number` points on a design of n runs fits the

@@ -1,5 +1,6 @@
 // Normal distribution function (AS 66) and density.
 #include "numeric/gauss.h"
+#include "numeric/repmath.h"
 
 #include <cmath>
 
@@ -24,7 +25,7 @@ real cdfgauss(real z, int Lower)
         if (m <= con)
             t = 0.5 - m * (p - q * y / (y + a1 + b1 / (y + a2 + b2 / (y + a3))));
         else
-            t = r * exp(-y) /
+            t = r * rep_exp(-y) /
                 (m + c1 + d1 / (m + c2 + d2 / (m + c3 + d3 / (m + c4 + d4 / (m + c5 + d5 / (m + c6))))));
     } else {
         t = 0.0;
@@ -36,5 +37,5 @@ real pdfgauss(real z)
 {
     if (fabs(z) > 37.6)
         return 0.0;
-    return exp(-0.5 * z * z) * 0.3989422804014327;
+    return rep_exp(-0.5 * z * z) * 0.3989422804014327;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "numeric/nrerror.h"
+#include "numeric/repmath.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ real exp_to_line(real x, real a, real b)
     else if (t == 0.0)
         v = -exp_bound;
     else
-        v = log(t / (1.0 - t)) / alpha;
+        v = rep_log(t / (1.0 - t)) / alpha;
     if (fabs(v) > exp_bound)
         v = v > 0 ? exp_bound : -exp_bound;
     return v;
@@ -89,7 +90,7 @@ real square_to_line(real x)
 // 1e7, the image of b, overflows), not inf / inf.
 real exp_to_box(real y, real a, real b)
 {
-    real e = exp(alpha * y);
+    real e = rep_exp(alpha * y);
     real share = std::isinf(e) ? 1.0 : e / (e + 1.0);
     return share * (b - a) + a;
 }
