@@ -32,7 +32,55 @@ inline double edata(int i) { return from_bits(rep_exp_data[i]); }
 inline double ldata(int i) { return from_bits(rep_log_data[i]); }
 inline double pdata(int i) { return from_bits(rep_pow_data[i]); }
 
-#define FMA(a, b, c) __builtin_fma((a), (b), (c))
+// a*b + c rounded once, without the processor's fused instruction: the
+// product exact as a sum of two doubles (Dekker), added to c exactly
+// (Knuth), the low parts summed and rounded to odd, then the whole rounded
+// to nearest, which rounds the exact value correctly (Boldo and Melquiond,
+// "Emulation of FMA and correctly rounded sums: proved algorithms using
+// rounding to odd", IEEE Trans. Computers 57, 2008). The steps are exact
+// while |a|, |b| <= 2^500, |c| <= 2^960 and the product is 0 or at least
+// 2^-960, which holds for every fused operation of exp, log and pow outside
+// their special cases; the C library's fma(), exact but some hundred times
+// slower on such processors, takes the rest.
+inline double two_sum(double a, double b, double *err)
+{
+    double s = a + b;
+    double bb = s - a;
+    *err = (a - (s - bb)) + (b - bb);
+    return s;
+}
+
+inline double two_product(double a, double b, double *err)
+{
+    const double split = 134217729.0; // 2^27 + 1
+    double t = split * a;
+    double ah = t - (t - a), al = a - ah;
+    t = split * b;
+    double bh = t - (t - b), bl = b - bh;
+    double p = a * b;
+    *err = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+    return p;
+}
+
+inline double software_fma(double a, double b, double c)
+{
+    double pl;
+    double ph = two_product(a, b, &pl);
+    if (!(fabs(a) <= 0x1p500 && fabs(b) <= 0x1p500 && fabs(c) <= 0x1p960 &&
+          (fabs(ph) >= 0x1p-960 || a == 0.0 || b == 0.0)))
+        return fma(a, b, c);
+    double tl;
+    double th = two_sum(c, ph, &tl);
+    double e;
+    double v = two_sum(tl, pl, &e);
+    if (e != 0.0 && (bits(v) & 1) == 0)
+        v = from_bits(bits(v) + ((v > 0.0) == (e > 0.0) ? 1 : -1)); // rounded to odd
+    return v == 0.0 ? th : th + v;
+}
+
+// The fused operation: the processor's instruction in the functions compiled
+// for FMA, the emulation in the others.
+#define FMA(a, b, c) (HW ? __builtin_fma((a), (b), (c)) : software_fma((a), (b), (c)))
 
 // exp: x = k ln2/128 + r, exp(x) = 2^(k/128) exp(r).
 const int EXP_TABLE_BITS = 7;
@@ -47,7 +95,7 @@ inline double underflow(uint64_t sign) { return (sign ? -0x1p-767 : 0x1p-767) * 
 
 // The scale 2^(k/128) out of the normal range: computed in two steps, and
 // rounded once only where the result is subnormal.
-inline __attribute__((always_inline)) double exp_special(double tmp, uint64_t sbits, uint64_t ki)
+template <bool HW> inline __attribute__((always_inline)) double exp_special(double tmp, uint64_t sbits, uint64_t ki)
 {
     if ((ki & 0x80000000) == 0) {
         sbits -= 1009ULL << 52;
@@ -72,7 +120,7 @@ inline __attribute__((always_inline)) double exp_special(double tmp, uint64_t sb
 
 // exp(x + xtail), negated when sign_bias is set; pow passes the low part of
 // its product in xtail, exp passes 0 with `with_tail` false.
-inline __attribute__((always_inline)) double exp_body(double x, double xtail, bool with_tail,
+template <bool HW> inline __attribute__((always_inline)) double exp_body(double x, double xtail, bool with_tail,
                                                       uint64_t sign_bias)
 {
     uint32_t abstop = top12(x) & 0x7ff;
@@ -102,12 +150,12 @@ inline __attribute__((always_inline)) double exp_body(double x, double xtail, bo
     double p45 = FMA(r, c5, c4);
     double tmp = FMA(r2 * r2, p45, FMA(p23, r2, tail + r));
     if (abstop == 0)
-        return exp_special(tmp, sbits, ki);
+        return exp_special<HW>(tmp, sbits, ki);
     double scale = from_bits(sbits);
     return FMA(scale, tmp, scale);
 }
 
-inline __attribute__((always_inline)) double exp_one(double x)
+template <bool HW> inline __attribute__((always_inline)) double exp_one(double x)
 {
     uint32_t abstop = top12(x) & 0x7ff;
     if (abstop >= top12(1024.0) && abstop - top12(0x1p-54) < 0x80000000) {
@@ -116,7 +164,7 @@ inline __attribute__((always_inline)) double exp_one(double x)
         if (abstop >= top12(INFINITY))
             return 1.0 + x;
     }
-    return exp_body(x, 0.0, false, 0);
+    return exp_body<HW>(x, 0.0, false, 0);
 }
 
 // log: x = 2^k z with z near c, the centre of one of 128 intervals;
@@ -125,7 +173,7 @@ const int LOG_TABLE_BITS = 7;
 const int LOG_N = 1 << LOG_TABLE_BITS;
 const uint64_t LOG_OFF = 0x3fe6000000000000ULL;
 
-inline __attribute__((always_inline)) double log_one(double x)
+template <bool HW> inline __attribute__((always_inline)) double log_one(double x)
 {
     uint64_t ix = bits(x);
     uint32_t top = (uint32_t)(ix >> 48);
@@ -182,7 +230,7 @@ inline __attribute__((always_inline)) double log_one(double x)
 // pow: log(x) to about 68 bits as hi + lo, then exp(y (hi + lo)).
 const uint64_t POW_OFF = 0x3fe6955500000000ULL;
 
-inline __attribute__((always_inline)) double pow_log(uint64_t ix, double *tail)
+template <bool HW> inline __attribute__((always_inline)) double pow_log(uint64_t ix, double *tail)
 {
     uint64_t tmp = ix - POW_OFF;
     int i = (int)((tmp >> (52 - LOG_TABLE_BITS)) % LOG_N);
@@ -231,7 +279,7 @@ inline bool zeroinfnan(uint64_t i) { return 2 * i - 1 >= 2 * bits(INFINITY) - 1;
 
 inline bool signaling(double x) { return 2 * (bits(x) ^ 0x0008000000000000ULL) > 2 * 0x7ff8000000000000ULL; }
 
-inline __attribute__((always_inline)) double pow_one(double x, double y)
+template <bool HW> inline __attribute__((always_inline)) double pow_one(double x, double y)
 {
     uint64_t sign_bias = 0;
     uint64_t ix = bits(x), iy = bits(y);
@@ -279,18 +327,18 @@ inline __attribute__((always_inline)) double pow_one(double x, double y)
         }
     }
     double lo;
-    double hi = pow_log(ix, &lo);
+    double hi = pow_log<HW>(ix, &lo);
     double ehi = y * hi;
     double elo = FMA(y, lo, FMA(y, hi, -ehi));
-    return exp_body(ehi, elo, true, sign_bias);
+    return exp_body<HW>(ehi, elo, true, sign_bias);
 }
 
-__attribute__((target("fma"))) double exp_hw(double x) { return exp_one(x); }
-__attribute__((target("fma"))) double log_hw(double x) { return log_one(x); }
-__attribute__((target("fma"))) double pow_hw(double x, double y) { return pow_one(x, y); }
-double exp_sw(double x) { return exp_one(x); }
-double log_sw(double x) { return log_one(x); }
-double pow_sw(double x, double y) { return pow_one(x, y); }
+__attribute__((target("fma"))) double exp_hw(double x) { return exp_one<true>(x); }
+__attribute__((target("fma"))) double log_hw(double x) { return log_one<true>(x); }
+__attribute__((target("fma"))) double pow_hw(double x, double y) { return pow_one<true>(x, y); }
+double exp_sw(double x) { return exp_one<false>(x); }
+double log_sw(double x) { return log_one<false>(x); }
+double pow_sw(double x, double y) { return pow_one<false>(x, y); }
 
 bool processor_fma()
 {
@@ -310,3 +358,5 @@ real rep_pow(real x, real y) { return use_hw ? pow_hw(x, y) : pow_sw(x, y); }
 boolean rep_math_hardware_fma() { return use_hw; }
 
 void rep_math_force_software_fma(boolean software) { use_hw = has_fma && !software; }
+
+real rep_math_emulated_fma(real a, real b, real c) { return software_fma(a, b, c); }

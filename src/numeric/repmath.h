@@ -26,4 +26,8 @@ real rep_pow(real x, real y);
 boolean rep_math_hardware_fma();
 void rep_math_force_software_fma(boolean software);
 
+// a*b + c rounded once, emulated without the processor's instruction (what
+// the functions use where there is none).
+real rep_math_emulated_fma(real a, real b, real c);
+
 #endif
