@@ -1,4 +1,5 @@
-// exp, log and pow that give the same bits on every x86-64 processor.
+// exp, log, pow, sin and asin that give the same bits on every x86-64
+// processor.
 //
 // The C library picks its exp, log and pow when the program starts, by the
 // processor: with fused multiply-add (FMA) where the processor has it, with
@@ -19,6 +20,9 @@
 real rep_exp(real x);
 real rep_log(real x);
 real rep_pow(real x, real y);
+// sin: the same for |x| up to 105414350; beyond, the C library's.
+real rep_sin(real x);
+real rep_asin(real x);
 
 // For tests: whether the processor's fused multiply-add is used (TRUE when
 // the processor has one), and the choice forced (the software fma() when

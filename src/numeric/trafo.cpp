@@ -76,7 +76,7 @@ real sin_to_line(real x, real a, real b)
         fprintf(ofp, "arcsin argument %f \n", s);
         nrerror("krigfit, trafo_corpar: arcsin argument out of range");
     }
-    return asin(s);
+    return rep_asin(s);
 }
 
 real square_to_line(real x)
@@ -123,7 +123,7 @@ void trafo_inf_ab(int n, int d, real **x, real **range, real **trafox, const cha
             if (m == EXP)
                 trafox[i][j] = exp_to_box(y, range[j][0], range[j][1]);
             else if (m == SIN)
-                trafox[i][j] = (sin(y) + 1.0) / 2.0 * (range[j][1] - range[j][0]) + range[j][0];
+                trafox[i][j] = (rep_sin(y) + 1.0) / 2.0 * (range[j][1] - range[j][0]) + range[j][0];
             else
                 trafox[i][j] = y * y / alpha_sqr;
         }

@@ -1,7 +1,8 @@
-// The reproducible exp, log and pow: the same bits with the processor's
-// fused multiply-add and with the software one, the C library's bits where
-// the C library uses its FMA versions, within 0.52 units in the last place
-// of a long-double reference, and the special values of the C standard.
+// The reproducible exp, log, pow, sin and asin: the same bits with the
+// processor's fused multiply-add and with the emulated one, the C library's
+// bits where the C library uses its FMA versions, within about half a unit in
+// the last place of a long-double reference, and the special values of the
+// C standard.
 #include "numeric/repmath.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,25 @@ struct RepArgs {
         default: return unit() * 1e-300;
         }
     }
+    double sin_arg(int i)
+    {
+        switch (i % 5) {
+        case 0: return (unit() - 0.5) * 3.2;   // the transformations' range
+        case 1: return (unit() - 0.5) * 0.3;   // the Taylor series
+        case 2: return (unit() - 0.5) * 200.0; // reduced by multiples of pi/2
+        case 3: return (unit() - 0.5) * 2.2e8; // up to and past the reduction's limit
+        default: return any();
+        }
+    }
+    double asin_arg(int i)
+    {
+        switch (i % 4) {
+        case 0: return 2.0 * unit() - 1.0;
+        case 1: return (unit() - 0.5) * 0.25;
+        case 2: return (1.0 - 0.04 * unit()) * (i & 8 ? 1.0 : -1.0); // near 1
+        default: return any();
+        }
+    }
     void pow_args(int i, double *x, double *y)
     {
         switch (i % 5) {
@@ -94,24 +114,54 @@ TEST(RepMath, SoftwareAndProcessorFmaGiveTheSameBits)
     if (!rep_math_hardware_fma())
         GTEST_SKIP() << "this processor has no fused multiply-add";
     const int n = 300000;
-    std::vector<double> hw(3 * n), args(4 * n);
+    std::vector<double> hw(5 * n), args(6 * n);
     RepArgs r;
     for (int i = 0; i < n; i++) {
-        args[4 * i] = r.exp_arg(i);
-        args[4 * i + 1] = r.log_arg(i);
-        r.pow_args(i, &args[4 * i + 2], &args[4 * i + 3]);
-        hw[3 * i] = rep_exp(args[4 * i]);
-        hw[3 * i + 1] = rep_log(args[4 * i + 1]);
-        hw[3 * i + 2] = rep_pow(args[4 * i + 2], args[4 * i + 3]);
+        double *a = &args[6 * i], *h = &hw[5 * i];
+        a[0] = r.exp_arg(i), a[1] = r.log_arg(i), a[4] = r.sin_arg(i), a[5] = r.asin_arg(i);
+        r.pow_args(i, &a[2], &a[3]);
+        h[0] = rep_exp(a[0]), h[1] = rep_log(a[1]), h[2] = rep_pow(a[2], a[3]);
+        h[3] = rep_sin(a[4]), h[4] = rep_asin(a[5]);
     }
     SoftwareFma soft;
     ASSERT_FALSE(rep_math_hardware_fma());
     int differ = 0;
     for (int i = 0; i < n; i++) {
-        differ += !same_bits(hw[3 * i], rep_exp(args[4 * i]));
-        differ += !same_bits(hw[3 * i + 1], rep_log(args[4 * i + 1]));
-        differ += !same_bits(hw[3 * i + 2], rep_pow(args[4 * i + 2], args[4 * i + 3]));
+        const double *a = &args[6 * i], *h = &hw[5 * i];
+        differ += !same_bits(h[0], rep_exp(a[0])) + !same_bits(h[1], rep_log(a[1])) +
+                  !same_bits(h[2], rep_pow(a[2], a[3])) + !same_bits(h[3], rep_sin(a[4])) +
+                  !same_bits(h[4], rep_asin(a[5]));
     }
+    EXPECT_EQ(differ, 0);
+}
+
+// The emulation against the C library's fma(), which is exact on every
+// processor: products of every size, sums that cancel, and exact halfway
+// cases where a second rounding would go wrong.
+TEST(RepMath, EmulatedFmaRoundsOnce)
+{
+    RepArgs r;
+    int differ = 0;
+    for (int i = 0; i < 2000000; i++) {
+        double a = (r.unit() + 0.5) * std::ldexp(1.0, (int)(r.next() % 400) - 200);
+        double b = (r.unit() - 0.5) * std::ldexp(1.0, (int)(r.next() % 400) - 200);
+        double c;
+        switch (i % 4) {
+        case 0: c = -(a * b); break;                                         // cancellation
+        case 1: c = -(a * b) * (1.0 + (r.unit() - 0.5) * 0x1p-40); break;   // near cancellation
+        case 2: c = (r.unit() - 0.5) * std::ldexp(1.0, (int)(r.next() % 800) - 400); break;
+        default: {
+            // a*b has at most 54 bits: c one half unit away rounds a tie.
+            a = (double)(r.next() >> 37 | 1), b = (double)(r.next() >> 36 | 1);
+            c = std::ldexp((double)(r.next() >> 11), (int)(r.next() % 60) - 10);
+        }
+        }
+        differ += !same_bits(rep_math_emulated_fma(a, b, c), std::fma(a, b, c));
+    }
+    for (double a : special_values())
+        for (double b : special_values())
+            for (double c : {0.0, -0.0, 1.0, -DBL_MAX, DBL_TRUE_MIN, (double)NAN})
+                differ += !same_bits(rep_math_emulated_fma(a, b, c), std::fma(a, b, c));
     EXPECT_EQ(differ, 0);
 }
 
@@ -135,9 +185,12 @@ TEST(RepMath, TheCLibrarysFmaVersionsBitForBit)
         differ += !same_bits(exp(x), rep_exp(x));
         differ += !same_bits(log(l), rep_log(l));
         differ += !same_bits(pow(px, py), rep_pow(px, py));
+        double sx = r.sin_arg(i), ax = r.asin_arg(i);
+        differ += !same_bits(sin(sx), rep_sin(sx)) + !same_bits(asin(ax), rep_asin(ax));
     }
     for (double x : special_values()) {
         differ += !same_bits(exp(x), rep_exp(x)) || !same_bits(log(x), rep_log(x));
+        differ += !same_bits(sin(x), rep_sin(x)) || !same_bits(asin(x), rep_asin(x));
         for (double y : special_values())
             differ += !same_bits(pow(x, y), rep_pow(x, y));
     }
@@ -155,7 +208,7 @@ double ulps(double got, long double want)
 TEST(RepMath, WithinHalfAUnitInTheLastPlace)
 {
     RepArgs r;
-    double worst_exp = 0.0, worst_log = 0.0, worst_pow = 0.0;
+    double worst_exp = 0.0, worst_log = 0.0, worst_pow = 0.0, worst_sin = 0.0, worst_asin = 0.0;
     for (int i = 0; i < 200000; i++) {
         double x = (r.unit() - 0.5) * 1400.0;
         worst_exp = fmax(worst_exp, ulps(rep_exp(x), expl((long double)x)));
@@ -165,10 +218,15 @@ TEST(RepMath, WithinHalfAUnitInTheLastPlace)
         // 64 bits.
         double px = r.unit() * 3.0 + 0.1, py = (r.unit() - 0.5) * 0.8;
         worst_pow = fmax(worst_pow, ulps(rep_pow(px, py), powl((long double)px, (long double)py)));
+        double sx = (r.unit() - 0.5) * 100.0, ax = 2.0 * r.unit() - 1.0;
+        worst_sin = fmax(worst_sin, ulps(rep_sin(sx), sinl((long double)sx)));
+        worst_asin = fmax(worst_asin, ulps(rep_asin(ax), asinl((long double)ax)));
     }
     EXPECT_LT(worst_exp, 0.52);
     EXPECT_LT(worst_log, 0.52);
     EXPECT_LT(worst_pow, 0.52);
+    EXPECT_LT(worst_sin, 0.55);
+    EXPECT_LT(worst_asin, 0.55);
 }
 
 TEST(RepMath, SpecialValuesOfTheCStandard)
@@ -202,6 +260,18 @@ TEST(RepMath, SpecialValuesOfTheCStandard)
     EXPECT_TRUE(std::isnan(rep_log(-1.0)));
     EXPECT_TRUE(std::isnan(rep_log(NAN)));
     EXPECT_TRUE(std::isnan(rep_exp(NAN)));
+
+    const Case trig[] = {{0.0, 0.0, 0.0}, {-0.0, -0.0, -0.0}, {1e-300, 1e-300, 1e-300}, {-0x1p-30, -0x1p-30, -0x1p-30},
+                         {M_PI_2, 1.0, 1.5707963267948966}, {-M_PI_2, -1.0, -1.5707963267948966}};
+    for (const Case &c : trig) {
+        EXPECT_TRUE(same_bits(rep_sin(c.x), c.y)) << "sin(" << c.x << ")";
+        EXPECT_TRUE(same_bits(rep_asin(c.y), c.want)) << "asin(" << c.y << ")";
+    }
+    for (double x : {(double)INFINITY, -(double)INFINITY, (double)NAN}) {
+        EXPECT_TRUE(std::isnan(rep_sin(x)));
+        EXPECT_TRUE(std::isnan(rep_asin(x)));
+    }
+    EXPECT_TRUE(std::isnan(rep_asin(1.0 + DBL_EPSILON)));
 }
 
 } // namespace
