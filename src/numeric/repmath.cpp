@@ -2,8 +2,8 @@
 // computations of the C library's versions for processors with fused
 // multiply-add, each fused operation written out as FMA(a, b, c) = a*b + c
 // rounded once. The bodies are compiled twice, once where FMA is the
-// processor's instruction and once where it is the exactly rounded software
-// fma(); both round every operation alike, so the choice changes no result.
+// processor's instruction and once where it is emulated exactly (repfma.h);
+// both round every operation alike, so the choice changes no result.
 #include "numeric/repmath.h"
 
 #include <cmath>
