@@ -1,8 +1,9 @@
 // Normal distribution function (AS 66) and density.
 #include "numeric/gauss.h"
-#include "numeric/repmath.h"
 
 #include <cmath>
+
+#include "numeric/repmath.h"
 
 real cdfgauss(real z, int Lower)
 {

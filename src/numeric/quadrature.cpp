@@ -1,9 +1,10 @@
 // Tanh-sinh quadrature on panels.
 #include "numeric/quadrature.h"
-#include "numeric/repmath.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "numeric/repmath.h"
 
 namespace {
 

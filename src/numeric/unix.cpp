@@ -84,9 +84,16 @@ void leave_signals_to_main_thread()
 
 void hold_stop_signals(boolean hold)
 {
-    sigset_t set;
-    stop_signals(&set);
-    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, NULL);
+    // The mask before the hold is restored after it, so that a thread that
+    // leaves these signals to the main thread keeps them blocked.
+    static thread_local sigset_t before;
+    if (hold) {
+        sigset_t set;
+        stop_signals(&set);
+        pthread_sigmask(SIG_BLOCK, &set, &before);
+    } else {
+        pthread_sigmask(SIG_SETMASK, &before, NULL);
+    }
 }
 
 int available_cores()

@@ -23,10 +23,10 @@ real thread_seconds();
 // from there.
 void leave_signals_to_main_thread();
 
-// Holds back (hold TRUE) or lets through again (hold FALSE) the termination
-// signals in the calling thread. A signal sent meanwhile is delivered when
-// they are let through: a step that creates a file and records its name for
-// removal is never cut in two.
+// Holds back (hold TRUE) the termination signals in the calling thread, and
+// restores (hold FALSE) the thread's signal mask as it was before the hold.
+// A signal sent meanwhile is delivered when the hold ends: a step that
+// creates a file and records its name for removal is never cut in two.
 void hold_stop_signals(boolean hold);
 
 // Bytes of physical memory of the machine (0 when unknown): the most that
