@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <string>
+
+#include <pthread.h>
 
 #include "numeric/nrerror.h"
 #include "testutil.h"
@@ -119,6 +123,39 @@ TEST(ExecSystem, ReturnsTheExitStatusOrTheSignalInWords)
     char words[120];
     describe_exec_status(EXEC_NOT_STARTED, words, sizeof words);
     EXPECT_STREQ(words, "no process could be started");
+}
+
+// A signal sent during the hold waits (pending, not delivered) until the
+// hold ends, and the end restores the mask the thread had: a thread that
+// leaves the stop signals to the main thread keeps them blocked.
+TEST(HoldStopSignals, DelaysTheSignalAndRestoresTheMask)
+{
+    sigset_t hup, mask, pending;
+    sigemptyset(&hup);
+    sigaddset(&hup, SIGHUP);
+    for (int blocked_before = 0; blocked_before < 2; blocked_before++) {
+        pthread_sigmask(blocked_before ? SIG_BLOCK : SIG_UNBLOCK, &hup, NULL);
+        hold_stop_signals(TRUE);
+        pthread_sigmask(SIG_BLOCK, NULL, &mask);
+        EXPECT_TRUE(sigismember(&mask, SIGTERM) && sigismember(&mask, SIGHUP) && sigismember(&mask, SIGINT));
+        if (!blocked_before) {
+            // Sent to this thread during the hold: pending, not yet handled.
+            struct sigaction ignore, old;
+            memset(&ignore, 0, sizeof ignore);
+            ignore.sa_handler = SIG_IGN;
+            pthread_kill(pthread_self(), SIGHUP);
+            sigpending(&pending);
+            EXPECT_TRUE(sigismember(&pending, SIGHUP));
+            // Discarded before the hold ends, so that the test process lives on.
+            sigaction(SIGHUP, &ignore, &old);
+            sigaction(SIGHUP, &old, NULL);
+        }
+        hold_stop_signals(FALSE);
+        pthread_sigmask(SIG_BLOCK, NULL, &mask);
+        EXPECT_EQ(sigismember(&mask, SIGHUP), blocked_before) << "mask before the hold: " << blocked_before;
+        EXPECT_FALSE(sigismember(&mask, SIGTERM));
+    }
+    pthread_sigmask(SIG_UNBLOCK, &hup, NULL);
 }
 
 } // namespace
